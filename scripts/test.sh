@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian 12 machine, builds the native, sanitizer and Windows presets and
+# runs every test suite (the Windows one under Wine). Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+jobs=$(nproc)
+status=0
+run_suite() {
+  local preset=$1
+  echo "=== ${preset}: configure and build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  echo "=== ${preset}: tests"
+  ctest --preset "$preset" -j "$jobs" || status=1
+}
+run_suite linux
+run_suite linux-asan
+run_suite windows
+if [ $status -ne 0 ]; then echo "Some tests failed"; fi
+exit $status
