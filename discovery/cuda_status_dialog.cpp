@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "discovery/utf8_text.h"
+#include "presentation/utf8.h"
 
 namespace {
 
@@ -55,7 +55,7 @@ CudaStatusDialog BuildCudaStatusDialog(const CudaComponentsState& state, Languag
     content += Pick(language, {L"\nПоддержка CUDA драйвером: ", L"\nCUDA supported by driver: "}) +
                VersionOrUnavailable(state.driverVersion, language);
     if (!state.errorText.empty()) {
-        content += L"\n\n" + WideFromUtf8(state.errorText);
+        content += L"\n\n" + Utf8ToWide(state.errorText);
     }
     if (state.driverStatus != DriverStatus::Installed) {
         content += Pick(language,

@@ -4,12 +4,12 @@
 #include <iterator>
 #include <utility>
 
-#include "discovery/utf8_text.h"
+#include "presentation/utf8.h"
 
 namespace {
 
 TextPair Prefixed(const TextPair& prefix, std::string_view utf8) {
-    const std::wstring text = WideFromUtf8(utf8);
+    const std::wstring text = Utf8ToWide(utf8);
     return {prefix.ru + text, prefix.en + text};
 }
 
