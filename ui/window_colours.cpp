@@ -1,4 +1,4 @@
-#include "ui/palette.h"
+#include "ui/window_colours.h"
 
 #include "resources/resource.h"
 
@@ -17,7 +17,7 @@ TextColours StaticColoursFor(std::int32_t controlId) {
         case IDC_CONFIGURATION:
             return {palette::kCard, palette::kMutedText};
         default:
-            return {palette::kWindow, palette::kMutedText};
+            return {palette::kWindowBackground, palette::kMutedText};
     }
 }
 

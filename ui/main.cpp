@@ -1,0 +1,10 @@
+// Entry point of Mivaro.exe.
+#include <windows.h>
+
+#include "ui/program.h"
+#include "ui/system_services.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    SystemServices services;
+    return RunProgram(instance, showCommand, services);
+}
