@@ -4,6 +4,7 @@
 
 #include "discovery/cuda_status_dialog.h"
 #include "discovery/target_list.h"
+#include "dml/adapter_discovery.h"
 #include "presentation/configuration.h"
 #include "presentation/methodology.h"
 #include "presentation/reference.h"
@@ -275,11 +276,7 @@ void App::OnTargetSelected() {
 void App::ShowSelectedTargetStatus() {
     const GpuTarget* target = SelectedTarget();
     if (target == nullptr) return;
-    if (target->directMlStatus == DirectMlStatus::Ready) {
-        status = idleStatus;
-    } else {
-        status = DirectMlStatusMessage(target->directMlStatus);
-    }
+    status = gemm::DirectMlSelectionMessage(target->directMlStatus).value_or(idleStatus);
 }
 
 void App::UpdateConfigurationLabel() {
