@@ -3,10 +3,12 @@
 #include <charconv>
 #include <set>
 
+#include "presentation/reference.h"
+
 namespace cli {
 namespace {
 
-constexpr int kReferenceRows = 5;
+constexpr int kReferenceRows = static_cast<int>(kReferenceMeasurements.size());
 
 std::optional<int> ParseIndex(std::string_view text) {
     int value = 0;
@@ -133,6 +135,11 @@ ParseOutcome ParseOptions(const std::vector<std::string_view>& args) {
     }
     if (options.reference == 0 && seen.contains("--show")) {
         return fail("--show needs a reference; '--reference 0' selects none");
+    }
+    if (options.show == ShowFilter::AfterOnly && options.reference > 0 &&
+        !kReferenceMeasurements[static_cast<std::size_t>(options.reference - 1)].hasAfter) {
+        return fail("--show after: reference " + std::to_string(options.reference) +
+                    " has no measurement after removing limits");
     }
     return {options, {}};
 }

@@ -85,3 +85,18 @@ TEST(OptionsTest, UsageNamesEveryOptionAndExitCode) {
 
 }  // namespace
 }  // namespace cli
+
+namespace cli {
+namespace {
+
+TEST(OptionsTest, AfterOnlyNeedsAReferenceWithAnAfterMeasurement) {
+    EXPECT_EQ(Error({"--reference", "2", "--show", "after"}),
+              "--show after: reference 2 has no measurement after removing limits");
+    EXPECT_EQ(Error({"--show", "after", "--reference", "4"}),
+              "--show after: reference 4 has no measurement after removing limits");
+    EXPECT_EQ(Parsed({"--reference", "3", "--show", "after"}).show, ShowFilter::AfterOnly);
+    EXPECT_EQ(Parsed({"--reference", "2", "--show", "before"}).show, ShowFilter::BeforeOnly);
+}
+
+}  // namespace
+}  // namespace cli
