@@ -1,15 +1,19 @@
 #include "cli/app.h"
 
 #include <exception>
+#include <span>
 #include <string>
 
 #include "cli/exit_codes.h"
 #include "cli/options.h"
 #include "cli/progress_display.h"
-#include "discovery/target_name.h"
+#include "presentation/configuration.h"
+#include "presentation/control_texts.h"
 #include "presentation/number_format.h"
 #include "presentation/reference.h"
+#include "presentation/run_shape.h"
 #include "presentation/run_status.h"
+#include "presentation/selection_lists.h"
 #include "presentation/utf8.h"
 
 namespace cli {
@@ -36,7 +40,8 @@ std::wstring Indented(const std::wstring& text, const std::wstring& indent) {
 RunShape ShapeFor(const GpuTarget& target) {
     // Integrated DirectML adapters split each multiplication into row blocks and run fewer.
     if (target.backend == BackendKind::DirectMl && target.integrated) {
-        return {2, BenchmarkPlan::seriesCount, 4};
+        return {kIntegratedWarmupMultiplications, BenchmarkPlan::seriesCount,
+                kIntegratedMultiplicationsPerSeries};
     }
     return {};
 }
@@ -56,8 +61,7 @@ bool AnyReady(const DiscoveredSystem& system) {
 int List(const DiscoveredSystem& system, Language lang, Console& console) {
     std::wstring text = Pick(lang, L"Видеокарты:", L"Graphics cards:") + L'\n';
     if (system.targets.empty()) {
-        text += L"  " + Pick(lang, L"Совместимые видеокарты не найдены", L"No compatible graphics cards found") +
-                L"\n  " + system.status.Get(lang) + L'\n';
+        text += L"  " + TargetListItems({}, lang).front() + L"\n  " + system.status.Get(lang) + L'\n';
     }
     for (std::size_t i = 0; i < system.targets.size(); ++i) {
         const GpuTarget& t = system.targets[i];
@@ -76,10 +80,13 @@ int List(const DiscoveredSystem& system, Language lang, Console& console) {
         text += Indented(system.cudaContent.Get(lang), L"  ") + L'\n';
     }
     text += L'\n' + Pick(lang, L"Эталоны (--reference):", L"References (--reference):") + L'\n';
-    text += L"  0  " + Pick(lang, L"Без эталона", L"No reference") + L'\n';
-    for (std::size_t i = 0; i < kReferenceMeasurements.size(); ++i) {
-        const ReferenceMeasurement& r = kReferenceMeasurements[i];
-        text += L"  " + FormatCount(i + 1) + L"  " + r.name + L"  \u00B7  " + r.detail + L'\n';
+    const std::vector<std::wstring> references = ReferenceListItems(lang);
+    for (std::size_t i = 0; i < references.size(); ++i) {
+        text += L"  " + FormatCount(i) + L"  " + references[i];
+        if (const ReferenceMeasurement* r = SelectedReference(static_cast<int>(i))) {
+            text += std::wstring(L"  \u00B7  ") + r->detail;
+        }
+        text += L'\n';
     }
     console.out << WideToUtf8(text);
     return ToInt(AnyReady(system) ? ExitCode::Success : ExitCode::NoCompatibleGpu);
@@ -127,6 +134,13 @@ int Run(System& system, const DiscoveredSystem& found, const Options& options, C
     report.target = target;
     report.targetItem = TargetItemText(target, options.language);
     report.shape = ShapeFor(target);
+    for (const ControlText& entry : BuiltInControlTexts()) {
+        if (entry.controlId == ControlId::ConfigurationLabel) {
+            report.configuration = DecideConfiguration(found.targets, static_cast<int>(index), false,
+                                                       options.language, entry.text.Get(options.language))
+                                       .label;
+        }
+    }
     if (target.directMlStatus != DirectMlStatus::Ready) {
         report.status = RunStatus::TargetNotReady;
         report.message = index < found.targetMessages.size() ? found.targetMessages[index] : TextPair{};
@@ -171,18 +185,7 @@ int Run(System& system, const DiscoveredSystem& found, const Options& options, C
 }  // namespace
 
 std::wstring TargetItemText(const GpuTarget& target, Language language) {
-    std::wstring text = FormatTargetName(target, language) + L" \u00B7 " +
-                        (target.backend == BackendKind::DirectMl ? L"DirectML" : L"cuBLAS");
-    if (target.dedicatedMemoryBytes != 0) {
-        const int decimals = (target.dedicatedMemoryBytes & ((1ull << 30) - 1)) != 0 ? 1 : 0;
-        text += L" \u00B7 " + FormatGibibytes(target.dedicatedMemoryBytes, decimals, language) +
-                Pick(language, L" ГиБ", L" GiB");
-    }
-    if (target.backend == BackendKind::DirectMl && target.sharedMemoryBytes != 0) {
-        text += L" + " + FormatGibibytes(target.sharedMemoryBytes, 0, language) +
-                Pick(language, L" ГиБ общей", L" GiB shared");
-    }
-    return text;
+    return TargetListItems(std::span(&target, 1), language).front();
 }
 
 int RunCli(const std::vector<std::string_view>& args, System& system, Console console,
