@@ -42,18 +42,18 @@ std::vector<ChartBar> MakeBars(const ChartInput& input) {
         if (ReferenceShowsBefore(*reference, input.filterIndex)) {
             bars.push_back({Pick(language, L"До снятия ограничений", L"Before removing limits"),
                             performance ? reference->tflopsBefore : reference->msBefore, true,
-                            palette::kBeforeBar, false});
+                            chart_palette::kBeforeBar, false});
         }
         if (ReferenceShowsAfter(*reference, input.filterIndex)) {
             bars.push_back({Pick(language, L"После снятия ограничений", L"After removing limits"),
                             performance ? reference->tflopsAfter : reference->msAfter, true,
-                            palette::kAfterBar, false});
+                            chart_palette::kAfterBar, false});
         }
     }
     bars.push_back({Pick(language, L"Результат Windows", L"Windows result"),
                     input.hasResult ? (performance ? input.result.tflops : input.result.msPerMultiplication)
                                     : 0.0,
-                    input.hasResult, palette::kCurrentBar, true});
+                    input.hasResult, chart_palette::kCurrentBar, true});
     return bars;
 }
 
@@ -74,9 +74,9 @@ void DrawChartStrip(std::vector<ChartOperation>& operations, const PixelRect& it
                     std::wstring text, bool current) {
     const auto s = [dpi](int length) { return ScaleForDpi(length, dpi); };
     const PixelRect strip{item.left + s(16), y, item.right - s(16), y + s(22)};
-    operations.emplace_back(ChartFill{strip, current ? palette::kButtonFace : palette::kReferenceStrip});
-    operations.emplace_back(ChartText{std::move(text), FontRole::Emphasis,
-                                      current ? palette::kAccentText : palette::kDarkText,
+    operations.emplace_back(ChartFill{strip, current ? chart_palette::kCurrentStrip : chart_palette::kReferenceStrip});
+    operations.emplace_back(ChartText{std::move(text), ChartFont::Emphasis,
+                                      current ? chart_palette::kCurrentText : chart_palette::kDarkText,
                                       {strip.left + s(7), strip.top, strip.right - s(7), strip.bottom},
                                       TextAlign::Left});
     y = strip.bottom;
@@ -89,15 +89,15 @@ ChartModel BuildChartModel(const ChartInput& input) {
     ChartModel model;
     auto& ops = model.operations;
 
-    ops.emplace_back(ChartFill{rc, palette::kWindowBackground});
-    ops.emplace_back(ChartRoundRect{rc, s(15), s(15), palette::kCard, palette::kLine});
-    ops.emplace_back(ChartText{input.title, FontRole::Emphasis, palette::kDarkText,
+    ops.emplace_back(ChartFill{rc, chart_palette::kSurround});
+    ops.emplace_back(ChartRoundRect{rc, s(15), s(15), chart_palette::kCard, chart_palette::kLine});
+    ops.emplace_back(ChartText{input.title, ChartFont::Emphasis, chart_palette::kDarkText,
                                {rc.left + s(18), rc.top + s(10), rc.right - s(90), rc.top + s(37)},
                                TextAlign::Left});
     ops.emplace_back(ChartText{input.kind == ChartKind::Performance
                                    ? L"TFLOPS"
                                    : Pick(language, L"мс \u00B7 меньше \u2014 быстрее", L"ms \u00B7 lower is better"),
-                               FontRole::Small, palette::kMutedText,
+                               ChartFont::Small, chart_palette::kMutedText,
                                {rc.left + s(320), rc.top + s(10), rc.right - s(20), rc.top + s(37)},
                                TextAlign::Right});
 
@@ -122,9 +122,9 @@ ChartModel BuildChartModel(const ChartInput& input) {
 
     for (int i = 0; i <= 4; ++i) {
         const int x = plotLeft + MulDivRound(plotWidth, i, 4);
-        ops.emplace_back(ChartFill{{x, plotTop, x + 1, plotBottom}, palette::kLine});
+        ops.emplace_back(ChartFill{{x, plotTop, x + 1, plotBottom}, chart_palette::kLine});
         ops.emplace_back(ChartText{FormatDecimal(i * model.scale.step, model.scale.decimals, language),
-                                   FontRole::Small, palette::kMutedText,
+                                   ChartFont::Small, chart_palette::kMutedText,
                                    {x - s(32), plotBottom + s(4), x + s(32), rc.bottom - s(4)}, TextAlign::Centre});
     }
 
@@ -144,11 +144,11 @@ ChartModel BuildChartModel(const ChartInput& input) {
             }
             DrawChartStrip(ops, rc, input.dpi, y, std::move(caption), true);
         }
-        const RgbColour textColour = bar.isCurrent ? palette::kAccentText : palette::kDarkText;
-        ops.emplace_back(ChartText{bar.label, FontRole::Body, textColour,
+        const RgbColour textColour = bar.isCurrent ? chart_palette::kCurrentText : chart_palette::kDarkText;
+        ops.emplace_back(ChartText{bar.label, ChartFont::Body, textColour,
                                    {rc.left + s(18), y, plotLeft - s(10), y + rowHeight}, TextAlign::Left});
         ops.emplace_back(ChartText{bar.hasValue ? FormatDecimal(bar.value, 2, language) : L"\u2014",
-                                   FontRole::Figure, textColour,
+                                   ChartFont::Figure, textColour,
                                    {plotRight + s(12), y, rc.right - s(20), y + rowHeight}, TextAlign::Right});
         const int barHeight = std::min(s(23), rowHeight - s(6));
         if (bar.hasValue && barHeight > 0) {

@@ -37,7 +37,7 @@ struct ChartRoundRect {
 // end ellipsis, without prefix processing.
 struct ChartText {
     std::wstring text;
-    FontRole font = FontRole::Body;
+    ChartFont font = ChartFont::Body;
     RgbColour colour;
     PixelRect rect;
     TextAlign align = TextAlign::Left;

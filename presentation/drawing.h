@@ -1,6 +1,6 @@
 #pragma once
-// Portable drawing vocabulary: colours, pixel rectangles, the window's font roles and the
-// palette. The window converts these to its platform types when it draws.
+// Portable drawing vocabulary of the charts: colours, pixel rectangles, font roles and the
+// chart palette. The window converts these to its platform types when it draws.
 
 #include <cstdint>
 
@@ -21,24 +21,21 @@ struct PixelRect {
     friend bool operator==(const PixelRect&, const PixelRect&) = default;
 };
 
-// The five fonts the window derives from its dialog font.
-enum class FontRole : std::int32_t { Body, Emphasis, Small, Title, Figure };
+// The window fonts a chart draws with; the values are those of the window's font roles.
+enum class ChartFont : std::int32_t { Body = 0, Emphasis = 1, Small = 2, Figure = 4 };
 
 enum class TextAlign : std::int32_t { Left, Centre, Right };
 
-namespace palette {
-inline constexpr RgbColour kWindowBackground{248, 249, 249};
-inline constexpr RgbColour kBand{237, 239, 240};  // header and footer bands, disabled button face
-inline constexpr RgbColour kLine{213, 221, 228};  // lines, card outlines, grid, disabled outline
+namespace chart_palette {
+inline constexpr RgbColour kSurround{248, 249, 249};
 inline constexpr RgbColour kCard{255, 255, 255};
+inline constexpr RgbColour kLine{213, 221, 228};  // card outline and grid lines
 inline constexpr RgbColour kDarkText{24, 33, 42};
-inline constexpr RgbColour kMutedText{78, 93, 107};
-inline constexpr RgbColour kAccentOutline{11, 111, 157};
-inline constexpr RgbColour kAccentText{8, 82, 118};
-inline constexpr RgbColour kButtonFace{229, 243, 250};  // also the current chart strip
-inline constexpr RgbColour kPressedButtonFace{210, 231, 242};
+inline constexpr RgbColour kMutedText{78, 93, 107};  // unit and axis labels
+inline constexpr RgbColour kCurrentStrip{229, 243, 250};
 inline constexpr RgbColour kReferenceStrip{239, 243, 245};
+inline constexpr RgbColour kCurrentText{8, 82, 118};
 inline constexpr RgbColour kBeforeBar{154, 171, 184};
 inline constexpr RgbColour kAfterBar{74, 155, 193};
 inline constexpr RgbColour kCurrentBar{11, 111, 157};
-}  // namespace palette
+}  // namespace chart_palette

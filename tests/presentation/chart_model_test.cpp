@@ -114,7 +114,7 @@ TEST(ChartModel, NoReferenceNoResult) {
         EXPECT_EQ(texts[7].rect, (PixelRect{28, 48, 1148, 70}));  // no gap without a reference
         EXPECT_EQ(texts[8].text, L"Windows result");
         EXPECT_EQ(texts[9].text, L"\u2014");
-        EXPECT_EQ(texts[9].font, FontRole::Figure);
+        EXPECT_EQ(texts[9].font, ChartFont::Figure);
         EXPECT_EQ(texts[9].colour, (RgbColour{8, 82, 118}));
         EXPECT_EQ(RoundRects(model).size(), 1u);  // only the card: no bar without a value
     }
@@ -127,9 +127,9 @@ TEST(ChartModel, CardTitleAndUnit) {
     EXPECT_EQ(std::get<ChartRoundRect>(performance.operations[1]),
               (ChartRoundRect{kItem96, 15, 15, {255, 255, 255}, {213, 221, 228}}));
     EXPECT_EQ(std::get<ChartText>(performance.operations[2]),
-              (ChartText{L"Performance", FontRole::Emphasis, {24, 33, 42}, {23, 17, 1081, 44}, TextAlign::Left}));
+              (ChartText{L"Performance", ChartFont::Emphasis, {24, 33, 42}, {23, 17, 1081, 44}, TextAlign::Left}));
     EXPECT_EQ(std::get<ChartText>(performance.operations[3]),
-              (ChartText{L"TFLOPS", FontRole::Small, {78, 93, 107}, {325, 17, 1151, 44}, TextAlign::Right}));
+              (ChartText{L"TFLOPS", ChartFont::Small, {78, 93, 107}, {325, 17, 1151, 44}, TextAlign::Right}));
     EXPECT_EQ(Texts(BuildChartModel(Input(ChartKind::Time, 0, 0, ru)))[1].text,
               L"мс \u00B7 меньше \u2014 быстрее");
     EXPECT_EQ(Texts(BuildChartModel(Input(ChartKind::Time, 0, 0, en)))[1].text, L"ms \u00B7 lower is better");
@@ -149,16 +149,16 @@ TEST(ChartModel, ReferenceRowWithBothMeasurementsAt96Dpi) {
 
     const auto texts = Texts(model);
     ASSERT_EQ(texts.size(), 15u);
-    EXPECT_EQ(texts[7], (ChartText{L"Эталон \u00B7 Palit GeForce RTX 4060", FontRole::Emphasis, {24, 33, 42},
+    EXPECT_EQ(texts[7], (ChartText{L"Эталон \u00B7 Palit GeForce RTX 4060", ChartFont::Emphasis, {24, 33, 42},
                                    {28, 48, 1148, 70}, TextAlign::Left}));
-    EXPECT_EQ(texts[8], (ChartText{L"До снятия ограничений", FontRole::Body, {24, 33, 42}, {23, 70, 223, 101},
+    EXPECT_EQ(texts[8], (ChartText{L"До снятия ограничений", ChartFont::Body, {24, 33, 42}, {23, 70, 223, 101},
                                    TextAlign::Left}));
-    EXPECT_EQ(texts[9], (ChartText{L"33,66", FontRole::Figure, {24, 33, 42}, {1079, 70, 1151, 101},
+    EXPECT_EQ(texts[9], (ChartText{L"33,66", ChartFont::Figure, {24, 33, 42}, {1079, 70, 1151, 101},
                                    TextAlign::Right}));
     EXPECT_EQ(texts[10].text, L"После снятия ограничений");
     EXPECT_EQ(texts[11].text, L"56,92");
     // The current strip follows a 6-pixel gap; without a selected target it has no name.
-    EXPECT_EQ(texts[12], (ChartText{L"Текущий замер", FontRole::Emphasis, {8, 82, 118}, {28, 138, 1148, 160},
+    EXPECT_EQ(texts[12], (ChartText{L"Текущий замер", ChartFont::Emphasis, {8, 82, 118}, {28, 138, 1148, 160},
                                     TextAlign::Left}));
     EXPECT_EQ(texts[13].rect, (PixelRect{23, 160, 223, 191}));
     EXPECT_EQ(texts[13].text, L"Результат Windows");
@@ -213,7 +213,7 @@ TEST(ChartModel, ResultAgainstBothMeasurementsAt144Dpi) {
     EXPECT_EQ(texts[3].align, TextAlign::Centre);
     EXPECT_EQ(texts[12].text, L"Current measurement \u00B7 Palit GeForce RTX 4090 \u00B7 DirectML");
     EXPECT_EQ(texts[12].rect, (PixelRect{35, 196, 1714, 229}));
-    EXPECT_EQ(texts[14], (ChartText{L"165.00", FontRole::Figure, {8, 82, 118}, {1611, 229, 1719, 275},
+    EXPECT_EQ(texts[14], (ChartText{L"165.00", ChartFont::Figure, {8, 82, 118}, {1611, 229, 1719, 275},
                                     TextAlign::Right}));
 }
 
