@@ -15,6 +15,10 @@ mkdir -p "$session_dir" "$(dirname "$russian")"
 scripts/wine-session.sh start "$session_dir" >/dev/null
 trap 'scripts/wine-session.sh stop "$session_dir" >/dev/null' EXIT
 display=:$(cat "$session_dir/wine-session/display")
+# Xvfb runs no window manager: let Wine draw the window frame itself, and do not wait for a
+# manager to acknowledge hiding the window on close.
+WINEPREFIX=$PWD/$session_dir/wineprefix WINEDEBUG=-all timeout 60 \
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 
 MIVARO_WINE_TIMEOUT=300 scripts/wine-run.sh "$session_dir" "$exe" >"$session_dir/mivaro.log" 2>&1 &
 program=$!

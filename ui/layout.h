@@ -6,8 +6,6 @@
 #include <array>
 #include <cstdint>
 
-#include "presentation/drawing.h"
-
 // One rectangle in client pixels (left, top, right, bottom), the layout of Windows' RECT.
 struct LayoutRect {
     std::int32_t left = 0;
@@ -54,7 +52,9 @@ struct ClientSize {
 ClientSize MinimumClientSize(std::int32_t initialWidth, std::int32_t initialHeight, std::int32_t dpi,
                              std::int32_t layoutDpi);
 
-// The five font roles, Body to Figure, in the order the fonts are created.
+// The five fonts derived from the dialog's font, in the order they are created. The charts'
+// font roles (ChartFont) carry the same values.
+enum class FontRole : std::int32_t { Body = 0, Emphasis = 1, Small = 2, Title = 3, Figure = 4 };
 constexpr std::size_t kFontRoleCount = 5;
 
 struct FontMetrics {

@@ -101,7 +101,7 @@ void App::PaintChart(const DRAWITEMSTRUCT& item) const {
         } else if (const auto* round = std::get_if<ChartRoundRect>(&operation)) {
             RoundedRect(dc, ToRect(round->rect), round->cornerWidth, round->cornerHeight, round->fill, round->outline);
         } else if (const auto* text = std::get_if<ChartText>(&operation)) {
-            const SelectedObject font(dc, fonts.Get(text->font));
+            const SelectedObject font(dc, fonts.Get(static_cast<FontRole>(text->font)));
             SetTextColor(dc, ToColorRef(text->colour));
             RECT rect = ToRect(text->rect);
             DrawTextW(dc, text->text.c_str(), static_cast<int>(text->text.size()), &rect,

@@ -2,6 +2,10 @@
 
 #include <shellapi.h>
 
+#include "cuda/cuda_gemm.h"
+#include "discovery/system_discovery.h"
+#include "dml/win32_platform.h"
+
 TargetDiscovery SystemServices::DiscoverTestTargets() { return DiscoverSystemTargets(); }
 
 BenchmarkResult SystemServices::RunCuda(int cudaOrdinal, std::stop_token stopToken,

@@ -579,6 +579,28 @@ TEST_F(WindowTest, LanguageSwitchAndBackRestoresEverything) {
     EXPECT_EQ(Take(), russian);
 }
 
+TEST_F(WindowTest, MethodologyToolsCoverOnlyTheLabelTexts) {
+    services.sources = Sources(false, {}, {}, {});
+    Open();
+    ASSERT_NE(app->tooltip, nullptr);
+    for (int id : {IDC_TITLE, IDC_SUBTITLE}) {
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof(tool);
+        tool.hwnd = Control(id);
+        tool.uId = static_cast<UINT_PTR>(id);
+        ASSERT_TRUE(SendMessageW(app->tooltip, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool)));
+        RECT client{};
+        GetClientRect(Control(id), &client);
+        EXPECT_GT(tool.rect.right, 3) << id;
+        EXPECT_LT(tool.rect.right, client.right / 2) << id;  // the texts fill less than half the labels
+        EXPECT_EQ(tool.rect.bottom, client.bottom) << id;
+        EXPECT_TRUE(GetWindowLongW(Control(id), GWL_STYLE) & SS_NOTIFY) << id;
+    }
+    EXPECT_EQ(SendMessageW(app->tooltip, TTM_GETMAXTIPWIDTH, 0, 0), 550);
+    EXPECT_EQ(SendMessageW(app->tooltip, TTM_GETDELAYTIME, TTDT_INITIAL, 0), 450);
+    EXPECT_EQ(SendMessageW(app->tooltip, TTM_GETDELAYTIME, TTDT_AUTOPOP, 0), 30000);
+}
+
 TEST_F(WindowTest, ChartFilterListFollowsTheReferenceRow) {
     services.sources = Sources(false, {}, {}, {});
     Open();
@@ -638,6 +660,16 @@ TEST_F(WindowTest, GrowingTheWindowMovesAndStretchesTheControls) {
         EXPECT_EQ(delta(combo)[1], 0) << combo;
     }
     EXPECT_EQ(delta(IDC_TARGET_COMBO)[2], 40);
+
+    // A minimised window keeps its layout; restoring it lays the controls out again.
+    const RECT grown = ClientRectOf(IDC_TIME_CHART);
+    ShowWindow(hwnd, SW_MINIMIZE);
+    Pump();
+    ShowWindow(hwnd, SW_RESTORE);
+    Pump();
+    const RECT restored = ClientRectOf(IDC_TIME_CHART);
+    EXPECT_EQ(restored.top, grown.top);
+    EXPECT_EQ(restored.bottom, grown.bottom);
 
     // The minimum track size keeps at least the designed client less 120 x 78 pixels.
     MINMAXINFO info{};
@@ -738,7 +770,7 @@ TEST_F(RunTest, PaintsBandsCardButtonsAndChartBarsWhereTheModelPutsThem) {
         int bars = 0;
         for (const ChartOperation& operation : model.operations) {
             const auto* bar = std::get_if<ChartRoundRect>(&operation);
-            if (bar == nullptr || bar->fill == palette::kCard) continue;
+            if (bar == nullptr || bar->fill == chart_palette::kCard) continue;
             ++bars;
             EXPECT_EQ(PixelInControl(id, (bar->rect.left + bar->rect.right) / 2, (bar->rect.top + bar->rect.bottom) / 2),
                       Ref(bar->fill))
