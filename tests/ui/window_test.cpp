@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <thread>
 
 #include "presentation/chart_model.h"
 #include "presentation/control_texts.h"
@@ -390,6 +391,41 @@ TEST_F(WindowTest, MissingCublasAloneExplainsItselfAfterTheWindowIsShown) {
     EXPECT_THAT(dialog.content, HasSubstr(L"Загрузите CUDA Toolkit версии 13.5 для Windows x64."));
     ASSERT_EQ(services.openedPages.size(), 1u);
     EXPECT_THAT(services.openedPages[0], HasSubstr(L"/cuda-13-5-0-download-archive?target_os=Windows&target_arch=x86_64"));
+}
+
+TEST_F(WindowTest, ABrowserThatDoesNotOpenLeavesTheAddressInAMessageBox) {
+    CudaComponentsState state = CublasMissing();
+    state.driverStatus = DriverStatus::NeedsUpdate;
+    services.sources = Sources(true, state, {},
+                               {DirectMlTarget("AMD Radeon RX 7800 XT", 0x1002, DirectMlStatus::Ready, false, 9)});
+    Open();
+    SetLanguage(Language::English);
+    services.pressedButton = 100;
+    services.browserOpens = false;
+    // The message box is modal: another thread reads it and closes it.
+    std::wstring shownText;
+    std::jthread closer([&shownText](std::stop_token stop) {
+        while (!stop.stop_requested()) {
+            if (HWND box = FindWindowW(L"#32770", L"Open the NVIDIA page in a browser")) {
+                wchar_t text[512] = {};
+                GetDlgItemTextW(box, 0xFFFF, text, 512);  // the message box's text control
+                shownText = text;
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+                return;
+            }
+            Sleep(20);
+        }
+    });
+    Command(IDC_CUDA_BUTTON, BN_CLICKED);
+    closer.join();
+    ASSERT_EQ(services.taskDialogs.size(), 1u);
+    EXPECT_THAT(services.taskDialogs[0].buttons,
+                ElementsAre(std::pair<int, std::wstring>{100, L"Download NVIDIA driver"},
+                            std::pair<int, std::wstring>{101, L"Download CUDA Toolkit"},
+                            std::pair<int, std::wstring>{2, L"Close"}));
+    ASSERT_EQ(services.openedPages.size(), 1u);
+    EXPECT_THAT(services.openedPages[0], HasSubstr(L"/en-us/drivers/"));
+    EXPECT_EQ(shownText, services.openedPages[0]);
 }
 
 TEST_F(WindowTest, OnlyUnreadyDirectMlCardsShowTheirMessages) {
