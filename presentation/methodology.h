@@ -1,0 +1,8 @@
+#pragma once
+// The methodology tooltip: its title and its body in both languages.
+
+#include "presentation/text_pair.h"
+
+TextPair BuildMethodologyText();
+
+TextPair MethodologyTitle();

@@ -1,0 +1,31 @@
+#pragma once
+// Items of the three selection lists and the decisions that depend on their selections.
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "discovery/gpu_target.h"
+#include "presentation/text_pair.h"
+
+// The target at a target-list index; null when the index is negative or past the list.
+const GpuTarget* SelectedTarget(std::span<const GpuTarget> targets, int targetIndex);
+
+// The target selected at start-up: the first Ready one, else index 0.
+int DefaultTargetIndex(std::span<const GpuTarget> targets);
+
+// One item per target, or the single "no compatible cards" item for an empty list.
+std::vector<std::wstring> TargetListItems(std::span<const GpuTarget> targets, Language language);
+
+// "No reference" followed by the names of the reference rows.
+std::vector<std::wstring> ReferenceListItems(Language language);
+
+struct ChartFilterList {
+    std::vector<std::wstring> items;
+    int selectedIndex = 0;
+    bool enabled = false;
+};
+
+// The "Show on charts" list for a reference-list index, keeping the requested filter index
+// where the list has it.
+ChartFilterList DecideChartFilterList(int referenceIndex, int requestedFilterIndex, Language language);

@@ -1,0 +1,112 @@
+#include "ui/layout.h"
+
+#include <algorithm>
+
+#include "presentation/number_format.h"
+#include "resources/resource.h"
+
+std::array<LayoutEntry, kLayoutEntryCount> MakeLayoutTable() {
+    using enum AnchorMode;
+    return {{
+        {IDC_TITLE, Stretch, Fixed, {}},
+        {IDC_SUBTITLE, Stretch, Fixed, {}},
+        {IDC_LANGUAGE_COMBO, Move, Fixed, {}},
+        {IDC_CREDIT, Move, Fixed, {}},
+        {IDC_TARGET_LABEL, Stretch, Fixed, {}},
+        {IDC_TARGET_COMBO, Stretch, Fixed, {}},
+        {IDC_REFERENCE_LABEL, Move, Fixed, {}},
+        {IDC_REFERENCE_COMBO, Move, Fixed, {}},
+        {IDC_FILTER_LABEL, Move, Fixed, {}},
+        {IDC_FILTER_COMBO, Move, Fixed, {}},
+        {IDC_RUN_BUTTON, Move, Fixed, {}},
+        {IDC_CONFIGURATION, Stretch, Fixed, {}},
+        {IDC_CUDA_BUTTON, Move, Fixed, {}},
+        {IDC_PERFORMANCE_CHART, Stretch, SplitFirst, {}},
+        {IDC_TIME_CHART, Stretch, SplitSecond, {}},
+        {IDC_STATUS, Stretch, Move, {}},
+        {IDC_COMPARISON, Stretch, Move, {}},
+        {IDC_HEADER_BAND, Stretch, Fixed, {}},
+        {IDC_SETTINGS_CARD, Stretch, Fixed, {}},
+        {IDC_FOOTER_BAND, Stretch, Move, {}},
+    }};
+}
+
+void ApplyAnchor(AnchorMode mode, std::int32_t delta, std::int32_t& nearEdge, std::int32_t& farEdge) {
+    const std::int32_t half = delta / 2;  // truncated toward zero, shared by both split modes
+    switch (mode) {
+        case AnchorMode::Fixed:
+            break;
+        case AnchorMode::Move:
+            nearEdge += delta;
+            farEdge += delta;
+            break;
+        case AnchorMode::Stretch:
+            farEdge += delta;
+            break;
+        case AnchorMode::SplitFirst:
+            farEdge += half;
+            break;
+        case AnchorMode::SplitSecond:
+            nearEdge += half;
+            farEdge += delta;
+            break;
+    }
+}
+
+std::int32_t LayoutDelta(std::int32_t currentSize, std::int32_t initialSize, std::int32_t dpi,
+                         std::int32_t layoutDpi) {
+    return currentSize - MulDivRound(initialSize, dpi, layoutDpi);
+}
+
+LayoutRect PlaceControl(const LayoutEntry& entry, std::int32_t dpi, std::int32_t layoutDpi,
+                        std::int32_t dx, std::int32_t dy) {
+    LayoutRect r{MulDivRound(entry.rect.left, dpi, layoutDpi), MulDivRound(entry.rect.top, dpi, layoutDpi),
+                 MulDivRound(entry.rect.right, dpi, layoutDpi), MulDivRound(entry.rect.bottom, dpi, layoutDpi)};
+    ApplyAnchor(entry.horizontal, dx, r.left, r.right);
+    ApplyAnchor(entry.vertical, dy, r.top, r.bottom);
+    return r;
+}
+
+ClientSize MinimumClientSize(std::int32_t initialWidth, std::int32_t initialHeight, std::int32_t dpi,
+                             std::int32_t layoutDpi) {
+    return {std::max(MulDivRound(initialWidth, dpi, layoutDpi) - MulDivRound(120, dpi, 96), 1),
+            std::max(MulDivRound(initialHeight, dpi, layoutDpi) - MulDivRound(78, dpi, 96), 1)};
+}
+
+FontMetrics DeriveFont(FontRole role, std::int32_t baseHeight, std::int32_t baseWeight, std::int32_t dpi,
+                       std::int32_t layoutDpi) {
+    struct Rule {
+        std::int32_t numerator;
+        bool bold;
+    };
+    static constexpr Rule kRules[kFontRoleCount] = {{14, false}, {15, true}, {12, false}, {25, true}, {17, true}};
+    const Rule& rule = kRules[static_cast<std::size_t>(role)];
+    const std::int32_t weight = rule.bold ? std::max(baseWeight, 600) : std::max(baseWeight, 0);
+    return {MulDivRound(MulDivRound(baseHeight, dpi, layoutDpi), rule.numerator, 12), weight};
+}
+
+const std::array<FontAssignment, kFontAssignmentCount>& FontAssignments() {
+    using enum FontRole;
+    static constexpr std::array<FontAssignment, kFontAssignmentCount> kAssignments = {{
+        {IDC_TITLE, Title},
+        {IDC_SUBTITLE, Body},
+        {IDC_CREDIT, Body},
+        {IDC_STATUS, Body},
+        {IDC_LANGUAGE_COMBO, Body},
+        {IDC_TARGET_COMBO, Body},
+        {IDC_REFERENCE_COMBO, Body},
+        {IDC_FILTER_COMBO, Body},
+        {IDC_RUN_BUTTON, Body},
+        {IDC_CUDA_BUTTON, Body},
+        {IDC_TARGET_LABEL, Small},
+        {IDC_REFERENCE_LABEL, Small},
+        {IDC_FILTER_LABEL, Small},
+        {IDC_CONFIGURATION, Small},
+        {IDC_COMPARISON, Small},
+    }};
+    return kAssignments;
+}
+
+std::int32_t ToolRightEdge(std::int32_t clientRight, std::int32_t textWidth, std::int32_t dpi) {
+    return std::min(clientRight, MulDivRound(3, dpi, 96) + textWidth);
+}
