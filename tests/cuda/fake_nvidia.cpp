@@ -10,6 +10,13 @@ namespace {
 
 constexpr std::uintptr_t kBufferSpacing = std::uintptr_t{1} << 32;
 
+// Text and number joined by appending (GCC 12 misreports `literal + std::to_string` at -O3).
+std::string Numbered(const char* text, long long number) {
+    std::string joined = text;
+    joined += std::to_string(number);
+    return joined;
+}
+
 template <typename Handle>
 Handle MakeHandle(int id) {
     return reinterpret_cast<Handle>(static_cast<std::uintptr_t>(0x1000 + 16 * id));
@@ -164,7 +171,7 @@ cudaError_t FakeNvidia::cudaMalloc(void** devicePointer, std::size_t size) {
     if (currentDevice_ < 0) misuse.push_back("cudaMalloc before cudaSetDevice");
     const int id = nextId_++;
     const std::uintptr_t address = kBufferSpacing * static_cast<std::uintptr_t>(id);
-    const std::string name = "buffer " + std::to_string(buffers_.size() + 1);
+    const std::string name = Numbered("buffer ", buffers_.size() + 1);
     buffers_[address] = Buffer{name, size, true, nullptr, 0};
     *devicePointer = reinterpret_cast<void*>(address);
     Acquire(name, *devicePointer);
@@ -218,7 +225,7 @@ cudaError_t FakeNvidia::cudaEventCreate(cudaEvent_t* event) {
     *event = MakeHandle<cudaEvent_t>(nextId_++);
     const int number = CallCount("cudaEventCreate");
     if (number <= 2) createdEvents[number - 1] = *event;
-    Acquire("event " + std::to_string(number), *event);
+    Acquire(Numbered("event ", number), *event);
     return 0;
 }
 
@@ -231,14 +238,14 @@ cudaError_t FakeNvidia::cudaEventDestroy(cudaEvent_t event) {
 cudaError_t FakeNvidia::cudaEventRecord(cudaEvent_t event, cudaStream_t stream) {
     if (const int status = Enter("cudaEventRecord")) return status;
     if (!Alive(event) || !Alive(stream)) misuse.push_back("cudaEventRecord");
-    calls.back() += " " + AddressName(event);
+    calls.back().append(" ").append(AddressName(event));
     return 0;
 }
 
 cudaError_t FakeNvidia::cudaEventSynchronize(cudaEvent_t event) {
     if (const int status = Enter("cudaEventSynchronize")) return status;
     if (!Alive(event)) misuse.push_back("cudaEventSynchronize");
-    calls.back() += " " + AddressName(event);
+    calls.back().append(" ").append(AddressName(event));
     return 0;
 }
 
@@ -277,8 +284,8 @@ cudaError_t FakeNvidia::cudaMemcpy(void* destination, const void* source, std::s
 }
 
 const char* FakeNvidia::cudaGetErrorString(cudaError_t error) {
-    const std::string key = "cuda " + std::to_string(error);
-    return messages_.emplace(key, "message of CUDA status " + std::to_string(error))
+    const std::string key = Numbered("cuda ", error);
+    return messages_.emplace(key, Numbered("message of CUDA status ", error))
         .first->second.c_str();
 }
 
@@ -333,8 +340,8 @@ cublasStatus_t FakeNvidia::cublasGemmEx(cublasHandle_t handle, cublasOperation_t
 }
 
 const char* FakeNvidia::cublasGetStatusString(cublasStatus_t status) {
-    const std::string key = "cublas " + std::to_string(status);
-    return messages_.emplace(key, "message of cuBLAS status " + std::to_string(status))
+    const std::string key = Numbered("cublas ", status);
+    return messages_.emplace(key, Numbered("message of cuBLAS status ", status))
         .first->second.c_str();
 }
 
