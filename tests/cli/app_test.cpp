@@ -1,11 +1,13 @@
 #include "cli/app.h"
 
+#include <csignal>
 #include <sstream>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "cli/exit_codes.h"
+#include "cli/interrupt.h"
 #include "presentation/number_format.h"
 #include "presentation/utf8.h"
 #include "tests/cli/json_parse.h"
@@ -342,6 +344,29 @@ TEST(CliInterruptTest, StopRequestEndsTheRunAtItsNextCheck) {
     EXPECT_EQ(doc["outcome"]["status"].AsString(), "stopped");
     EXPECT_TRUE(doc["result"].IsNull());
 }
+
+#ifndef _WIN32
+TEST(CliInterruptTest, CtrlCDuringARunStopsItThroughTheInterruptHandler) {
+    ScriptedSystem s = FourCards();
+    s.multiplicationsPerSeries = 50;
+    s.perMultiplication = std::chrono::milliseconds(2);
+    s.onProgress = [](int k) {
+        if (k == 1) std::raise(SIGINT);
+    };
+    std::stop_source source;
+    Outcome o;
+    {
+        const InterruptHandler handler(source);
+        o = Cli(s, {}, false, source.get_token());
+        EXPECT_TRUE(handler.Interrupted());
+    }
+    EXPECT_EQ(o.code, 130);
+    EXPECT_TRUE(o.err.ends_with("series\nBenchmark stopped\n")) << o.err;
+    EXPECT_FALSE(Contains(o.err, "Measured 5 of 5")) << o.err;
+    EXPECT_TRUE(o.out.empty());
+    EXPECT_EQ(s.liveResources, 0);
+}
+#endif
 
 }  // namespace
 }  // namespace cli
