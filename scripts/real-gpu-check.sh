@@ -38,7 +38,10 @@ run() {
 
 if [ -z "$cli" ]; then
   cli=build/linux/cli/mivaro-cli
-  run cmake --preset linux
+  if ! run cmake --preset linux; then
+    echo "real-gpu-check: configuring failed; run scripts/install-deps.sh first, or pass --cli" >&2
+    exit 2
+  fi
   run cmake --build --preset linux --target mivaro-cli -j "$(nproc)"
 fi
 mkdir -p "$out"
