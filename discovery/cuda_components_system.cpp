@@ -14,8 +14,6 @@
 #include <link.h>
 #endif
 
-static_assert(gemm::kRequiredCudaVersion == kRequiredCudaVersion);
-
 namespace {
 
 std::filesystem::path& BoundCublasPath() {
