@@ -1,0 +1,20 @@
+#pragma once
+// The process's console: whether standard error is a terminal, and UTF-8 output on a
+// Windows console for as long as the object lives.
+
+namespace cli {
+
+bool StandardErrorIsTerminal();
+
+class Utf8ConsoleOutput {
+public:
+    Utf8ConsoleOutput();
+    ~Utf8ConsoleOutput();
+    Utf8ConsoleOutput(const Utf8ConsoleOutput&) = delete;
+    Utf8ConsoleOutput& operator=(const Utf8ConsoleOutput&) = delete;
+
+private:
+    unsigned previousCodePage_ = 0;  // 0: nothing to restore
+};
+
+}  // namespace cli

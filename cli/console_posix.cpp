@@ -1,0 +1,13 @@
+#include "cli/console.h"
+
+#include <unistd.h>
+
+namespace cli {
+
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+// Terminals here take UTF-8 as it is.
+Utf8ConsoleOutput::Utf8ConsoleOutput() = default;
+Utf8ConsoleOutput::~Utf8ConsoleOutput() = default;
+
+}  // namespace cli

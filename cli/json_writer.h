@@ -1,0 +1,48 @@
+#pragma once
+// A small streaming JSON writer (two-space indentation). Strings are taken as UTF-8;
+// malformed sequences become U+FFFD so the document always stays valid JSON.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cli {
+
+class JsonWriter {
+public:
+    void BeginObject();
+    void EndObject();
+    void BeginArray();
+    void EndArray();
+    void Key(std::string_view key);
+
+    void String(std::string_view utf8);
+    void Number(double value);  // shortest text that reads back to the same double; null if not finite
+    void Integer(std::int64_t value);
+    void Unsigned(std::uint64_t value);
+    void Bool(bool value);
+    void Null();
+
+    // The document; complete once every object and array has been closed.
+    const std::string& Text() const { return text_; }
+
+private:
+    struct Level {
+        bool isObject;
+        bool empty;
+    };
+    void BeforeValue();
+    void Open(char bracket, bool isObject);
+    void Close(char bracket);
+    void NewLine();
+
+    std::string text_;
+    std::vector<Level> levels_;
+    bool afterKey_ = false;
+};
+
+// Appends the JSON string literal of utf8 (quotes included) to out.
+void AppendJsonString(std::string& out, std::string_view utf8);
+
+}  // namespace cli

@@ -1,0 +1,36 @@
+#pragma once
+// SM clock and clock-event (throttle) reasons of one NVIDIA card through NVML, the device
+// found by its PCI bus id (CUDA ordinals and NVML indexes need not agree).
+
+#include <memory>
+#include <string>
+
+#include "cli/clocks.h"
+
+struct nvmlDevice_st;  // NVML's opaque device
+
+namespace cli {
+
+// The NVML calls the monitor makes. The program binds them from the system's NVML library;
+// tests substitute them. Results are NVML return codes, 0 = success.
+class NvmlClockApi {
+public:
+    using Device = nvmlDevice_st*;
+    virtual ~NvmlClockApi() = default;  // unloads the library
+    // Loads the library and binds the entry points; false when either is missing.
+    virtual bool Load() = 0;
+    virtual int Init() = 0;
+    virtual int Shutdown() = 0;
+    virtual int DeviceByPciBusId(const char* pciBusId, Device* device) = 0;
+    virtual int SmClockMHz(Device device, unsigned int* clockMHz) = 0;
+    virtual int ClocksEventReasons(Device device, unsigned long long* reasons) = 0;
+};
+
+// A monitor for the card with this bus id, or the reason why there is none. The monitor
+// keeps NVML initialised and loaded until it is destroyed.
+ClockAccess OpenNvmlClocks(std::unique_ptr<NvmlClockApi> api, const std::string& pciBusId);
+
+// The system's NVML library ("nvml.dll" from the system directory, "libnvidia-ml.so.1").
+std::unique_ptr<NvmlClockApi> SystemNvmlClockApi();
+
+}  // namespace cli

@@ -1,0 +1,175 @@
+#include "cli/options.h"
+
+#include <charconv>
+#include <set>
+
+#include "presentation/reference.h"
+
+namespace cli {
+namespace {
+
+constexpr int kReferenceRows = static_cast<int>(kReferenceMeasurements.size());
+
+std::optional<int> ParseIndex(std::string_view text) {
+    int value = 0;
+    if (text.empty() || text.front() < '0' || text.front() > '9') {
+        return std::nullopt;  // no sign, no blank, no empty value
+    }
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::string Quoted(std::string_view text) {
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted.append(1, '\'').append(text).append(1, '\'');
+    return quoted;
+}
+
+}  // namespace
+
+ParseOutcome ParseOptions(const std::vector<std::string_view>& args) {
+    Options options;
+    std::optional<Command> command;
+    std::set<std::string, std::less<>> seen;
+    bool help = false;
+    const auto fail = [](std::string message) { return ParseOutcome{std::nullopt, std::move(message)}; };
+
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (arg == "-h" || arg == "--help") {
+            help = true;
+            continue;
+        }
+        if (!arg.starts_with("-")) {
+            if (command) {
+                return fail("unexpected argument " + Quoted(arg) + " after the command");
+            }
+            if (arg == "run") {
+                command = Command::Run;
+            } else if (arg == "list") {
+                command = Command::List;
+            } else {
+                return fail("unknown command " + Quoted(arg) + " (expected 'run' or 'list')");
+            }
+            continue;
+        }
+
+        // --name=value or --name value
+        std::string_view name = arg;
+        std::optional<std::string_view> value;
+        if (const auto eq = arg.find('='); eq != std::string_view::npos) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+        }
+        const bool takesValue =
+            name == "--target" || name == "--reference" || name == "--show" || name == "--lang";
+        if (!takesValue && name != "--json") {
+            return fail("unknown option " + Quoted(name));
+        }
+        if (!seen.insert(std::string(name)).second) {
+            return fail("option " + Quoted(name) + " given more than once");
+        }
+        if (!takesValue) {
+            if (value) {
+                return fail("option " + Quoted(name) + " takes no value");
+            }
+            options.json = true;
+            continue;
+        }
+        if (!value) {
+            if (i + 1 >= args.size()) {
+                return fail("option " + Quoted(name) + " needs a value");
+            }
+            value = args[++i];
+        }
+
+        if (name == "--target") {
+            const auto index = ParseIndex(*value);
+            if (!index) {
+                return fail("--target needs a card number as shown by 'list', not " + Quoted(*value));
+            }
+            options.target = *index;
+        } else if (name == "--reference") {
+            const auto index = ParseIndex(*value);
+            if (!index || *index > kReferenceRows) {
+                return fail("--reference needs a number from 0 (none) to " +
+                            std::to_string(kReferenceRows) + ", not " + Quoted(*value));
+            }
+            options.reference = *index;
+        } else if (name == "--show") {
+            if (*value == "both") {
+                options.show = ShowFilter::Both;
+            } else if (*value == "before") {
+                options.show = ShowFilter::BeforeOnly;
+            } else if (*value == "after") {
+                options.show = ShowFilter::AfterOnly;
+            } else {
+                return fail("--show needs 'both', 'before' or 'after', not " + Quoted(*value));
+            }
+        } else {  // --lang
+            if (*value == "en") {
+                options.language = Language::English;
+            } else if (*value == "ru") {
+                options.language = Language::Russian;
+            } else {
+                return fail("--lang needs 'en' or 'ru', not " + Quoted(*value));
+            }
+        }
+    }
+
+    if (help) {
+        options.command = Command::Help;
+        return {options, {}};
+    }
+    options.command = command.value_or(Command::Run);
+    if (options.command == Command::List) {
+        for (const char* runOnly : {"--target", "--reference", "--show", "--json"}) {
+            if (seen.contains(runOnly)) {
+                return fail(std::string("option '") + runOnly + "' applies to 'run', not to 'list'");
+            }
+        }
+    }
+    if (options.reference == 0 && seen.contains("--show")) {
+        return fail("--show needs a reference; '--reference 0' selects none");
+    }
+    if (options.show == ShowFilter::AfterOnly && options.reference > 0 &&
+        !kReferenceMeasurements[static_cast<std::size_t>(options.reference - 1)].hasAfter) {
+        return fail("--show after: reference " + std::to_string(options.reference) +
+                    " has no measurement after removing limits");
+    }
+    return {options, {}};
+}
+
+std::string UsageText() {
+    return "Usage: mivaro-cli [run] [--target N] [--reference N] [--show both|before|after]\n"
+           "                  [--lang en|ru] [--json]\n"
+           "       mivaro-cli list [--lang en|ru]\n"
+           "       mivaro-cli --help\n"
+           "\n"
+           "Measures FP16 8192 x 8192 matrix multiplication (FP32 accumulation) on one graphics\n"
+           "card, validates the product and compares the result with a reference measurement.\n"
+           "\n"
+           "Commands:\n"
+           "  run                  run the benchmark (the default command)\n"
+           "  list                 list the graphics cards found, with their numbers and readiness,\n"
+           "                       and the state of the CUDA components\n"
+           "\n"
+           "Options:\n"
+           "  --target N           card to test, by its number in 'list' (default: first ready card)\n"
+           "  --reference N        reference to compare with: 0 none, 1 to 5 a reference row\n"
+           "                       (default 1; 'list' shows the rows)\n"
+           "  --show WHICH         reference measurements to compare with: both (default),\n"
+           "                       before or after removing limits\n"
+           "  --lang en|ru         language of the texts (default en)\n"
+           "  --json               write the result as one JSON document to standard output\n"
+           "  -h, --help           show this help\n"
+           "\n"
+           "Exit codes: 0 success, 1 benchmark error, 2 usage error, 3 no compatible GPU,\n"
+           "130 interrupted (Ctrl+C).\n";
+}
+
+}  // namespace cli

@@ -1,0 +1,39 @@
+#pragma once
+// Command-line options of mivaro-cli and their parsing. Parsing is pure: it never touches
+// the system, so every rule is tested natively.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "presentation/text_pair.h"
+
+namespace cli {
+
+enum class Command { Run, List, Help };
+
+// Which reference measurements the comparison covers; values are the window's filter indexes.
+enum class ShowFilter : int { Both = 0, BeforeOnly = 1, AfterOnly = 2 };
+
+struct Options {
+    Command command = Command::Run;
+    std::optional<int> target;  // index into the discovered list; default: first ready card
+    int reference = 1;          // 0: no reference, 1..5: reference row + 1 (as the window's list)
+    ShowFilter show = ShowFilter::Both;
+    Language language = Language::English;
+    bool json = false;
+};
+
+struct ParseOutcome {
+    std::optional<Options> options;  // set when parsing succeeded
+    std::string error;               // one line, set when it did not
+};
+
+// args excludes the program name.
+ParseOutcome ParseOptions(const std::vector<std::string_view>& args);
+
+// The text printed for --help and after a usage error.
+std::string UsageText();
+
+}  // namespace cli

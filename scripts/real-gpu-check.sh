@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Checks the benchmark on a Linux machine with an NVIDIA GPU: builds mivaro-cli (or takes a
+# given one), runs it with --json, then times the same FP16 multiplication through PyTorch
+# when PyTorch is installed, and prints both medians and their ratio. Ours must reach at
+# least 0.97 of PyTorch's throughput.
+#
+#   scripts/real-gpu-check.sh [--cli PATH] [--target N] [--out DIR] [--dry-run]
+#
+#   --cli PATH   use this mivaro-cli instead of building build/linux/cli/mivaro-cli
+#   --target N   card number as 'mivaro-cli list' shows it (default: the first ready card)
+#   --out DIR    where the JSON report and the summary go (default: build/real-gpu-check)
+#   --dry-run    check the tools and print the commands without running the benchmark
+#
+# Exit status: 0 the run passed and the ratio holds (or PyTorch is absent and the run
+# passed), 1 the benchmark failed or the ratio is below the threshold, 2 a usage error.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+cli=""
+target=()
+out=build/real-gpu-check
+dry_run=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --cli) cli=${2:?--cli needs a path}; shift 2 ;;
+    --target) target=(--target "${2:?--target needs a number}"); shift 2 ;;
+    --out) out=${2:?--out needs a directory}; shift 2 ;;
+    --dry-run) dry_run=1; shift ;;
+    -h|--help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "real-gpu-check: unknown argument '$1'" >&2; exit 2 ;;
+  esac
+done
+
+run() {
+  echo "+ $*" >&2
+  if [ $dry_run -eq 0 ]; then "$@"; fi
+}
+
+if [ -z "$cli" ]; then
+  cli=build/linux/cli/mivaro-cli
+  run cmake --preset linux
+  run cmake --build --preset linux --target mivaro-cli -j "$(nproc)"
+fi
+mkdir -p "$out"
+report=$out/mivaro.json
+summary=$out/summary.txt
+
+echo "=== machine" | tee "$summary"
+if command -v nvidia-smi >/dev/null 2>&1; then
+  nvidia-smi --query-gpu=index,name,pci.bus_id,driver_version,memory.total,power.limit,clocks.max.sm \
+    --format=csv | tee -a "$summary"
+else
+  echo "nvidia-smi not found" | tee -a "$summary"
+fi
+
+echo "=== mivaro-cli" | tee -a "$summary"
+status=0
+if [ $dry_run -eq 0 ]; then
+  "$cli" --json "${target[@]}" >"$report" || status=$?
+  echo "mivaro-cli exit code: $status" | tee -a "$summary"
+else
+  echo "+ $cli --json ${target[*]} >$report" >&2
+fi
+
+echo "=== comparison with PyTorch" | tee -a "$summary"
+helper=(python3 scripts/torch_gemm_reference.py "$report")
+if [ $dry_run -eq 1 ]; then
+  echo "+ ${helper[*]}" >&2
+  exit 0
+fi
+if ! command -v python3 >/dev/null 2>&1; then
+  echo "python3 not found: the JSON report is in $report" | tee -a "$summary"
+  exit $(( status == 0 ? 0 : 1 ))
+fi
+compare=0
+"${helper[@]}" 2>&1 | tee -a "$summary" || compare=${PIPESTATUS[0]}
+echo "summary written to $summary"
+if [ $status -ne 0 ]; then exit 1; fi
+case $compare in
+  0|2) exit 0 ;;   # 2: PyTorch absent, the benchmark's own figures were printed
+  *) exit 1 ;;
+esac

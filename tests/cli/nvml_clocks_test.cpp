@@ -1,0 +1,122 @@
+#include "cli/nvml_clocks.h"
+
+#include <gtest/gtest.h>
+
+namespace cli {
+namespace {
+
+// Records every call and release; fails where a test asks it to.
+struct NvmlLog {
+    std::vector<std::string> calls;
+};
+
+class FakeNvml final : public NvmlClockApi {
+public:
+    explicit FakeNvml(NvmlLog& log) : log_(log) {}
+    ~FakeNvml() override { log_.calls.push_back("unload"); }
+
+    bool loads = true;
+    int initResult = 0;
+    std::string knownBusId = "00000000:65:00.0";
+    int clockResult = 0;
+    unsigned int clock = 1980;
+    unsigned long long reasons = 0x4;
+
+    bool Load() override {
+        log_.calls.push_back("load");
+        return loads;
+    }
+    int Init() override {
+        log_.calls.push_back("init");
+        return initResult;
+    }
+    int Shutdown() override {
+        log_.calls.push_back("shutdown");
+        return 0;
+    }
+    int DeviceByPciBusId(const char* busId, Device* device) override {
+        log_.calls.push_back(std::string("device ") + busId);
+        if (busId != knownBusId) return 13;  // NVML_ERROR_NOT_FOUND
+        *device = reinterpret_cast<Device>(&device_);
+        return 0;
+    }
+    int SmClockMHz(Device device, unsigned int* value) override {
+        EXPECT_EQ(device, reinterpret_cast<Device>(&device_));
+        *value = clock;
+        return clockResult;
+    }
+    int ClocksEventReasons(Device, unsigned long long* value) override {
+        *value = reasons;
+        return 0;
+    }
+
+private:
+    NvmlLog& log_;
+    int device_ = 0;
+};
+
+TEST(NvmlClocksTest, MonitorsTheCardFoundByBusIdAndReleasesInReverseOrder) {
+    NvmlLog log;
+    auto api = std::make_unique<FakeNvml>(log);
+    FakeNvml& fake = *api;
+    ClockAccess access = OpenNvmlClocks(std::move(api), "00000000:65:00.0");
+    ASSERT_NE(access.monitor, nullptr);
+    auto sample = access.monitor->Sample();
+    ASSERT_TRUE(sample);
+    EXPECT_EQ(sample->smClockMHz, 1980u);
+    EXPECT_EQ(sample->eventReasons, 0x4u);
+
+    fake.clockResult = 3;  // one failed query gives no sample, the next may succeed
+    EXPECT_FALSE(access.monitor->Sample());
+    fake.clockResult = 0;
+    EXPECT_TRUE(access.monitor->Sample());
+
+    access.monitor.reset();
+    EXPECT_EQ(log.calls, (std::vector<std::string>{"load", "init", "device 00000000:65:00.0", "shutdown",
+                                                   "unload"}));
+}
+
+TEST(NvmlClocksTest, EachMissingPieceIsAReasonAndNothingLeaks) {
+    {
+        NvmlLog log;
+        const ClockAccess access = OpenNvmlClocks(std::make_unique<FakeNvml>(log), "");
+        EXPECT_EQ(access.monitor, nullptr);
+        EXPECT_EQ(access.unavailableReason.en, L"the card's PCI bus id is unknown");
+        EXPECT_EQ(log.calls, std::vector<std::string>{"unload"});  // NVML never touched
+    }
+    {
+        NvmlLog log;
+        auto api = std::make_unique<FakeNvml>(log);
+        api->loads = false;
+        const ClockAccess access = OpenNvmlClocks(std::move(api), "00000000:65:00.0");
+        EXPECT_EQ(access.unavailableReason.en, L"the NVML library is unavailable");
+        EXPECT_EQ(log.calls, (std::vector<std::string>{"load", "unload"}));
+    }
+    {
+        NvmlLog log;
+        auto api = std::make_unique<FakeNvml>(log);
+        api->initResult = 9;
+        const ClockAccess access = OpenNvmlClocks(std::move(api), "00000000:65:00.0");
+        EXPECT_EQ(access.unavailableReason.en, L"NVML could not be initialised (code 9)");
+        EXPECT_EQ(access.unavailableReason.ru, L"NVML не инициализирован (код 9)");
+        EXPECT_EQ(log.calls, (std::vector<std::string>{"load", "init", "unload"}));  // no shutdown
+    }
+    {
+        NvmlLog log;
+        const ClockAccess access = OpenNvmlClocks(std::make_unique<FakeNvml>(log), "00000000:01:00.0");
+        EXPECT_EQ(access.monitor, nullptr);
+        EXPECT_EQ(access.unavailableReason.en, L"NVML has no device with PCI bus id 00000000:01:00.0");
+        EXPECT_EQ(log.calls, (std::vector<std::string>{"load", "init", "device 00000000:01:00.0", "shutdown",
+                                                       "unload"}));
+    }
+}
+
+TEST(NvmlClocksTest, ReasonBitsGetNvmlNames) {
+    EXPECT_TRUE(ClockEventReasonNames(0).empty());
+    EXPECT_EQ(ClockEventReasonNames(0x1 | 0x8 | 0x100),
+              (std::vector<std::string>{"gpuIdle", "hwSlowdown", "displayClockSetting"}));
+    EXPECT_EQ(ClockEventReasonNames(0x20 | 0x1000), (std::vector<std::string>{"swThermalSlowdown", "0x1000"}));
+}
+
+}  // namespace
+}  // namespace cli

@@ -1,0 +1,102 @@
+#include "cli/options.h"
+
+#include <gtest/gtest.h>
+
+namespace cli {
+namespace {
+
+Options Parsed(std::vector<std::string_view> args) {
+    const ParseOutcome outcome = ParseOptions(args);
+    EXPECT_TRUE(outcome.options) << outcome.error;
+    return outcome.options.value_or(Options{});
+}
+
+std::string Error(std::vector<std::string_view> args) {
+    const ParseOutcome outcome = ParseOptions(args);
+    EXPECT_FALSE(outcome.options);
+    return outcome.error;
+}
+
+TEST(OptionsTest, DefaultsAreTheWindowsSelections) {
+    const Options options = Parsed({});
+    EXPECT_EQ(options.command, Command::Run);
+    EXPECT_FALSE(options.target);
+    EXPECT_EQ(options.reference, 1);  // first reference row
+    EXPECT_EQ(options.show, ShowFilter::Both);
+    EXPECT_EQ(options.language, Language::English);
+    EXPECT_FALSE(options.json);
+}
+
+TEST(OptionsTest, AcceptsBothValueSpellingsAndAnyOrder) {
+    const Options options =
+        Parsed({"--json", "--target=2", "run", "--reference", "5", "--show", "after", "--lang=ru"});
+    EXPECT_EQ(options.command, Command::Run);
+    EXPECT_EQ(options.target, 2);
+    EXPECT_EQ(options.reference, 5);
+    EXPECT_EQ(options.show, ShowFilter::AfterOnly);
+    EXPECT_EQ(options.language, Language::Russian);
+    EXPECT_TRUE(options.json);
+
+    EXPECT_EQ(Parsed({"--show=before"}).show, ShowFilter::BeforeOnly);
+    EXPECT_EQ(Parsed({"--reference=0"}).reference, 0);
+    EXPECT_EQ(Parsed({"--target", "0"}).target, 0);
+    EXPECT_EQ(Parsed({"list", "--lang", "ru"}).command, Command::List);
+}
+
+TEST(OptionsTest, HelpWinsOverEverythingValid) {
+    EXPECT_EQ(Parsed({"--help"}).command, Command::Help);
+    EXPECT_EQ(Parsed({"list", "-h"}).command, Command::Help);
+    EXPECT_EQ(Parsed({"--target", "1", "--help", "--json"}).command, Command::Help);
+}
+
+TEST(OptionsTest, RejectsUnknownAndMalformedInput) {
+    EXPECT_EQ(Error({"--verbose"}), "unknown option '--verbose'");
+    EXPECT_EQ(Error({"-x"}), "unknown option '-x'");
+    EXPECT_EQ(Error({"bench"}), "unknown command 'bench' (expected 'run' or 'list')");
+    EXPECT_EQ(Error({"run", "list"}), "unexpected argument 'list' after the command");
+    EXPECT_EQ(Error({"--target"}), "option '--target' needs a value");
+    EXPECT_EQ(Error({"--json=yes"}), "option '--json' takes no value");
+    EXPECT_EQ(Error({"--lang", "de"}), "--lang needs 'en' or 'ru', not 'de'");
+    EXPECT_EQ(Error({"--show", "all"}), "--show needs 'both', 'before' or 'after', not 'all'");
+    // A value that only looks like a number is refused whole, never read partly.
+    for (std::string_view bad : {"-1", "+1", "1x", "", " 1", "0x1", "99999999999"}) {
+        EXPECT_NE(Error({"--target", bad}).find("--target needs a card number"), std::string::npos)
+            << bad;
+    }
+    EXPECT_EQ(Error({"--reference", "6"}), "--reference needs a number from 0 (none) to 5, not '6'");
+}
+
+TEST(OptionsTest, RejectsRepeatedAndConflictingOptions) {
+    EXPECT_EQ(Error({"--target", "1", "--target=2"}), "option '--target' given more than once");
+    EXPECT_EQ(Error({"--json", "--json"}), "option '--json' given more than once");
+    EXPECT_EQ(Error({"list", "--json"}), "option '--json' applies to 'run', not to 'list'");
+    EXPECT_EQ(Error({"--target", "0", "list"}), "option '--target' applies to 'run', not to 'list'");
+    EXPECT_EQ(Error({"--reference", "0", "--show", "both"}),
+              "--show needs a reference; '--reference 0' selects none");
+}
+
+TEST(OptionsTest, UsageNamesEveryOptionAndExitCode) {
+    const std::string usage = UsageText();
+    for (const char* word : {"list", "--target", "--reference", "--show", "--lang", "--json", "--help",
+                             "130 interrupted"}) {
+        EXPECT_NE(usage.find(word), std::string::npos) << word;
+    }
+}
+
+}  // namespace
+}  // namespace cli
+
+namespace cli {
+namespace {
+
+TEST(OptionsTest, AfterOnlyNeedsAReferenceWithAnAfterMeasurement) {
+    EXPECT_EQ(Error({"--reference", "2", "--show", "after"}),
+              "--show after: reference 2 has no measurement after removing limits");
+    EXPECT_EQ(Error({"--show", "after", "--reference", "4"}),
+              "--show after: reference 4 has no measurement after removing limits");
+    EXPECT_EQ(Parsed({"--reference", "3", "--show", "after"}).show, ShowFilter::AfterOnly);
+    EXPECT_EQ(Parsed({"--reference", "2", "--show", "before"}).show, ShowFilter::BeforeOnly);
+}
+
+}  // namespace
+}  // namespace cli

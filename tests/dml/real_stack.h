@@ -1,0 +1,54 @@
+#pragma once
+// Helpers of the tests that run on the real Direct3D 12 / DirectML stack under Wine
+// (provisioned by scripts/provision-directml-stack.sh).
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace realstack {
+
+// The cached DirectML.dll (a Unix path, reached through Wine's Z: drive); empty when the
+// stack was not provisioned.
+inline std::filesystem::path CachedDirectMl() {
+    const char* path = std::getenv("MIVARO_DIRECTML_DLL");
+    if (path == nullptr || *path == '\0') return {};
+    std::string windowsPath = std::string("Z:") + path;
+    for (char& c : windowsPath) {
+        if (c == '/') c = '\\';
+    }
+    return std::filesystem::path(windowsPath);
+}
+
+inline std::filesystem::path SystemDirectMl() {
+    wchar_t directory[MAX_PATH] = {};
+    GetSystemDirectoryW(directory, MAX_PATH);
+    return std::filesystem::path(directory) / L"DirectML.dll";
+}
+
+// Puts DirectML.dll into the system directory, or takes it away.
+inline void InstallDirectMl(bool present) {
+    const std::filesystem::path target = SystemDirectMl();
+    if (present) {
+        std::filesystem::copy_file(CachedDirectMl(), target,
+                                   std::filesystem::copy_options::overwrite_existing);
+    } else {
+        std::filesystem::remove(target);
+    }
+}
+
+}  // namespace realstack
+
+// Skips the test with the reason when the stack could not be provisioned on this machine.
+#define REQUIRE_REAL_STACK()                                                                    \
+    do {                                                                                        \
+        const auto dll = realstack::CachedDirectMl();                                           \
+        if (dll.empty() || !std::filesystem::exists(dll)) {                                     \
+            GTEST_SKIP() << "the real Direct3D 12 / DirectML stack is not provisioned "        \
+                            "(scripts/provision-directml-stack.sh could not fetch it)";         \
+        }                                                                                       \
+    } while (false)
