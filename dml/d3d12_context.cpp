@@ -31,8 +31,8 @@ ComRef CreateBuffer(DmlPlatform& platform, Handle device, std::uint64_t bytes, H
     BufferDesc desc;
     desc.heapType = heapType;
     desc.sizeInBytes = bytes;
-    desc.flags = heapType == HeapType::Default ? ResourceFlags::AllowUnorderedAccess
-                                               : ResourceFlags::None;
+    desc.flags =
+        heapType == HeapType::Default ? ResourceFlags::AllowUnorderedAccess : ResourceFlags::None;
     desc.initialState = initialState;
     Handle buffer = 0;
     const HResult hr = platform.CreateCommittedBuffer(device, desc, &buffer);
@@ -49,7 +49,8 @@ void UploadMatrix(DmlPlatform& platform, Handle uploadBuffer,
         throw std::logic_error("UploadMatrix needs a whole 8192 x 8192 matrix");
     }
     void* mapped = nullptr;
-    CheckHresult(platform.Map(uploadBuffer, ByteRange{0, 0}, &mapped), "Direct3D 12 upload mapping");
+    CheckHresult(platform.Map(uploadBuffer, ByteRange{0, 0}, &mapped),
+                 "Direct3D 12 upload mapping");
     std::memcpy(static_cast<unsigned char*>(mapped) + offset, matrix.data(), bytes);
     platform.Unmap(uploadBuffer, ByteRange{offset, offset + bytes});
 }
@@ -95,7 +96,8 @@ D3d12Context::D3d12Context(DmlPlatform& platform, Handle device) : platform_(&pl
 void D3d12Context::SubmitAndWait(Handle device, Handle commandList) {
     platform_->ExecuteCommandList(queue.get(), commandList);
     ++fenceValue;
-    CheckHresult(platform_->Signal(queue.get(), fence.get(), fenceValue), "Direct3D 12 queue signal");
+    CheckHresult(platform_->Signal(queue.get(), fence.get(), fenceValue),
+                 "Direct3D 12 queue signal");
     CheckHresult(platform_->SetEventOnCompletion(fence.get(), fenceValue, event.get()),
                  "Direct3D 12 fence completion");
     if (!platform_->WaitForEvent(event.get())) {

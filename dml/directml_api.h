@@ -192,9 +192,9 @@ struct IDMLDevice : public IDMLObject {
                                                      void** op) = 0;
     virtual HRESULT STDMETHODCALLTYPE CompileOperator(IDMLOperator* op, DML_EXECUTION_FLAGS flags,
                                                       REFIID riid, void** compiled) = 0;
-    virtual HRESULT STDMETHODCALLTYPE CreateOperatorInitializer(
-        UINT operatorCount, IDMLCompiledOperator* const* operators, REFIID riid,
-        void** initializer) = 0;
+    virtual HRESULT STDMETHODCALLTYPE
+    CreateOperatorInitializer(UINT operatorCount, IDMLCompiledOperator* const* operators,
+                              REFIID riid, void** initializer) = 0;
     virtual HRESULT STDMETHODCALLTYPE CreateCommandRecorder(REFIID riid, void** recorder) = 0;
     virtual HRESULT STDMETHODCALLTYPE CreateBindingTable(const DML_BINDING_TABLE_DESC* desc,
                                                          REFIID riid, void** table) = 0;

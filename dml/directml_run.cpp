@@ -86,9 +86,9 @@ BenchmarkResult RunDirectMl(DmlPlatform& platform, AdapterLuid adapterLuid,
     }
 
     bool uma = false;
-    const DirectMlRunShape shape =
-        platform.QueryUnifiedMemory(device.get(), &uma) >= 0 && uma ? kIntegratedShape
-                                                                     : kDiscreteShape;
+    const DirectMlRunShape shape = platform.QueryUnifiedMemory(device.get(), &uma) >= 0 && uma
+                                       ? kIntegratedShape
+                                       : kDiscreteShape;
 
     GemmDesc gemmDesc;
     gemmDesc.a = Fp16Tensor(static_cast<std::uint32_t>(shape.rowsPerBlock));
@@ -113,9 +113,8 @@ BenchmarkResult RunDirectMl(DmlPlatform& platform, AdapterLuid adapterLuid,
     const BindingProperties initProps = platform.GetBindingProperties(initializer.get());
     const BindingProperties opProps = platform.GetBindingProperties(compiled.get());
     const std::uint32_t perBlock = std::max<std::uint32_t>(opProps.requiredDescriptorCount, 1);
-    const std::uint32_t heapSize =
-        std::max<std::uint32_t>(initProps.requiredDescriptorCount,
-                                perBlock * static_cast<std::uint32_t>(shape.blockCount));
+    const std::uint32_t heapSize = std::max<std::uint32_t>(
+        initProps.requiredDescriptorCount, perBlock * static_cast<std::uint32_t>(shape.blockCount));
 
     object = 0;
     hr = platform.CreateDescriptorHeap(device.get(), heapSize, &object);
@@ -173,8 +172,8 @@ BenchmarkResult RunDirectMl(DmlPlatform& platform, AdapterLuid adapterLuid,
     context.SubmitAndWait(device.get(), initList);
     upload.Reset();
 
-    const ComRef readback = CreateBuffer(platform, device.get(), 16, HeapType::Readback,
-                                         ResourceState::CopyDest);
+    const ComRef readback =
+        CreateBuffer(platform, device.get(), 16, HeapType::Readback, ResourceState::CopyDest);
     object = 0;
     hr = platform.CreateTimestampQueryHeap(device.get(), 2, &object);
     const ComRef queryHeap = Created(platform, hr, object, "Create GPU timestamp query heap");
@@ -264,8 +263,8 @@ BenchmarkResult RunDirectMl(DmlPlatform& platform, AdapterLuid adapterLuid,
                                ResourceState::CopySource);
     for (std::uint64_t i = 0; i < 3; ++i) {
         const MatrixPosition position = kCheckedElements[i];
-        const std::uint64_t element =
-            static_cast<std::uint64_t>(position.row) * kSize + static_cast<std::uint64_t>(position.col);
+        const std::uint64_t element = static_cast<std::uint64_t>(position.row) * kSize +
+                                      static_cast<std::uint64_t>(position.col);
         platform.CopyBufferRegion(list, readback.get(), 2 * i, output.get(), 2 * element, 2);
     }
     CheckHresult(platform.CloseList(list), "Close DirectML validation command list");

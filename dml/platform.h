@@ -135,11 +135,14 @@ public:
     virtual HResult CreateCommandAllocator(Handle device, Handle* allocator) = 0;
     virtual HResult CreateCommandList(Handle device, Handle allocator, Handle* list) = 0;
     virtual HResult CreateFence(Handle device, Handle* fence) = 0;
-    virtual HResult CreateCommittedBuffer(Handle device, const BufferDesc& desc, Handle* buffer) = 0;
+    virtual HResult CreateCommittedBuffer(Handle device, const BufferDesc& desc,
+                                          Handle* buffer) = 0;
     // A shader-visible CBV/SRV/UAV heap.
-    virtual HResult CreateDescriptorHeap(Handle device, std::uint32_t descriptors, Handle* heap) = 0;
+    virtual HResult CreateDescriptorHeap(Handle device, std::uint32_t descriptors,
+                                         Handle* heap) = 0;
     virtual std::uint32_t GetDescriptorIncrement(Handle device) = 0;
-    virtual HResult CreateTimestampQueryHeap(Handle device, std::uint32_t queries, Handle* heap) = 0;
+    virtual HResult CreateTimestampQueryHeap(Handle device, std::uint32_t queries,
+                                             Handle* heap) = 0;
     virtual HResult GetDeviceRemovedReason(Handle device) = 0;
 
     virtual void ExecuteCommandList(Handle queue, Handle list) = 0;

@@ -6,8 +6,9 @@
 
 #include "dml/directml_api.h"
 
-#include <cstring>
 #include <dxgi1_6.h>
+
+#include <cstring>
 
 #include "core/input_matrices.h"
 #include "dml/adapter_discovery.h"
@@ -37,9 +38,7 @@ HResult Create(Handle* out, Call&& call) {
     return hr;
 }
 
-ID3D12CommandList* CommandList(Handle list) {
-    return As<ID3D12GraphicsCommandList>(list);
-}
+ID3D12CommandList* CommandList(Handle list) { return As<ID3D12GraphicsCommandList>(list); }
 
 DML_BUFFER_TENSOR_DESC BufferTensor(const TensorDesc& desc) {
     return DML_BUFFER_TENSOR_DESC{static_cast<DML_TENSOR_DATA_TYPE>(desc.dataType),
@@ -61,8 +60,8 @@ public:
             if (binding.type == BindingType::None) {
                 descs_[i] = DML_BINDING_DESC{DML_BINDING_TYPE_NONE, nullptr};
             } else {
-                buffers_[i] = DML_BUFFER_BINDING{As<ID3D12Resource>(binding.buffer),
-                                                 binding.offset, binding.sizeInBytes};
+                buffers_[i] = DML_BUFFER_BINDING{As<ID3D12Resource>(binding.buffer), binding.offset,
+                                                 binding.sizeInBytes};
                 descs_[i] = DML_BINDING_DESC{DML_BINDING_TYPE_BUFFER, &buffers_[i]};
             }
         }
@@ -192,7 +191,8 @@ HResult Win32DmlPlatform::CreateCommandList(Handle device, Handle allocator, Han
 
 HResult Win32DmlPlatform::CreateFence(Handle device, Handle* fence) {
     return Create(fence, [&](void** out) {
-        return As<ID3D12Device>(device)->CreateFence(0, D3D12_FENCE_FLAG_NONE, IID_ID3D12Fence, out);
+        return As<ID3D12Device>(device)->CreateFence(0, D3D12_FENCE_FLAG_NONE, IID_ID3D12Fence,
+                                                     out);
     });
 }
 
@@ -316,10 +316,9 @@ void Win32DmlPlatform::TransitionBarrier(Handle list, Handle resource, ResourceS
 void Win32DmlPlatform::CopyBufferRegion(Handle list, Handle destination,
                                         std::uint64_t destinationOffset, Handle source,
                                         std::uint64_t sourceOffset, std::uint64_t bytes) {
-    As<ID3D12GraphicsCommandList>(list)->CopyBufferRegion(As<ID3D12Resource>(destination),
-                                                          destinationOffset,
-                                                          As<ID3D12Resource>(source),
-                                                          sourceOffset, bytes);
+    As<ID3D12GraphicsCommandList>(list)->CopyBufferRegion(
+        As<ID3D12Resource>(destination), destinationOffset, As<ID3D12Resource>(source),
+        sourceOffset, bytes);
 }
 
 void Win32DmlPlatform::EndTimestampQuery(Handle list, Handle queryHeap, std::uint32_t index) {

@@ -1,8 +1,9 @@
 // Adapter discovery against the substitute, and the selection messages.
 
+#include "dml/adapter_discovery.h"
+
 #include <gtest/gtest.h>
 
-#include "dml/adapter_discovery.h"
 #include "tests/dml/fake_platform.h"
 #include "tests/dml/test_support.h"
 
@@ -20,7 +21,8 @@ TEST(DirectMlDiscovery, ListsAmdAndIntelHardwareAdaptersOnlyWithTheirFields) {
     FakePlatform::Adapter nvidia = FakePlatform::MakeAdapter(0x10DE, 1, u"NVIDIA GeForce");
     FakePlatform::Adapter software = FakePlatform::MakeAdapter(0x8086, 2, u"Basic Render");
     software.desc.flags = gemm::kAdapterFlagSoftware;
-    FakePlatform::Adapter amd = FakePlatform::MakeAdapter(0x1002, 3, u"AMD Radeon \u00C9 \U0001F600");
+    FakePlatform::Adapter amd =
+        FakePlatform::MakeAdapter(0x1002, 3, u"AMD Radeon \u00C9 \U0001F600");
     amd.desc.subSysId = 0x0E3A1DA2;
     amd.desc.dedicatedVideoMemory = 16ull << 30;
     amd.desc.luid = AdapterLuid{3, -2};
@@ -71,13 +73,12 @@ TEST(DirectMlDiscovery, EachStatusOfTheProbe) {
     };
     const std::vector<Row> rows = {
         {"ready", [](FakePlatform&) {}, DirectMlStatus::Ready, true},
-        {"no device",
-         [](FakePlatform& f) { f.adapters[0].createDeviceFails = true; },
+        {"no device", [](FakePlatform& f) { f.adapters[0].createDeviceFails = true; },
          DirectMlStatus::NoDirect3D12, false},
         {"no library", [](FakePlatform& f) { f.libraryPresent = false; },
          DirectMlStatus::NoDirectMl, true},
-        {"no export", [](FakePlatform& f) { f.exportPresent = false; },
-         DirectMlStatus::NoDirectMl, true},
+        {"no export", [](FakePlatform& f) { f.exportPresent = false; }, DirectMlStatus::NoDirectMl,
+         true},
         {"DirectML device fails", [](FakePlatform& f) { f.adapters[0].dmlDeviceFails = true; },
          DirectMlStatus::NoDirectMl, true},
         {"FP16 query fails", [](FakePlatform& f) { f.adapters[0].fp16QueryFails = true; },
@@ -145,9 +146,10 @@ TEST(DirectMlSelectionMessage, TextsForEachStatusAndNoneWhenReady) {
     EXPECT_EQ(gemm::DirectMlSelectionMessage(DirectMlStatus::NoDirect3D12),
               (TextPair{L"Установите драйвер видеокарты с поддержкой Direct3D 12.",
                         L"Install a graphics driver with Direct3D 12 support."}));
-    EXPECT_EQ(gemm::DirectMlSelectionMessage(DirectMlStatus::NoDirectMl),
-              (TextPair{L"DirectML недоступен. Проверьте обновления Windows и драйвер видеокарты.",
-                        L"DirectML is unavailable. Check Windows updates and the graphics driver."}));
+    EXPECT_EQ(
+        gemm::DirectMlSelectionMessage(DirectMlStatus::NoDirectMl),
+        (TextPair{L"DirectML недоступен. Проверьте обновления Windows и драйвер видеокарты.",
+                  L"DirectML is unavailable. Check Windows updates and the graphics driver."}));
     EXPECT_EQ(gemm::DirectMlSelectionMessage(DirectMlStatus::NoFp16)->en,
               L"DirectML FP16 tensors are unavailable on this graphics card.");
     EXPECT_EQ(gemm::DirectMlSelectionMessage(DirectMlStatus::NoFp16)->ru,

@@ -16,10 +16,12 @@ public:
 
     std::map<std::string, int> created;  // by call name
     std::set<Handle> live;
-    std::vector<std::string> errors;     // double releases and the like
-    std::vector<std::string> events;     // "load", "free", "release"
+    std::vector<std::string> errors;  // double releases and the like
+    std::vector<std::string> events;  // "load", "free", "release"
 
-    Handle LoadDirectMl() override { return Note("LoadDirectMl", Win32DmlPlatform::LoadDirectMl()); }
+    Handle LoadDirectMl() override {
+        return Note("LoadDirectMl", Win32DmlPlatform::LoadDirectMl());
+    }
     void FreeLibrary(Handle library) override {
         Give(library);
         events.push_back("free");
@@ -38,13 +40,13 @@ public:
         Win32DmlPlatform::Release(object);
     }
 
-#define COUNTED(name, params, args)                                                       \
-    HResult name params override {                                                        \
-        const HResult hr = Win32DmlPlatform::name args;                                   \
-        if (hr >= 0) Note(#name, *out);                                                   \
-        return hr;                                                                        \
+#define COUNTED(name, params, args)                     \
+    HResult name params override {                      \
+        const HResult hr = Win32DmlPlatform::name args; \
+        if (hr >= 0) Note(#name, *out);                 \
+        return hr;                                      \
     }
-    COUNTED(CreateDxgiFactory, (Handle* out), (out))
+    COUNTED(CreateDxgiFactory, (Handle * out), (out))
     COUNTED(EnumAdapters, (Handle f, std::uint32_t i, Handle* out), (f, i, out))
     COUNTED(EnumAdapterByLuid, (Handle f, AdapterLuid l, Handle* out), (f, l, out))
     COUNTED(CreateDevice, (Handle a, Handle* out), (a, out))

@@ -1,10 +1,11 @@
 // Error texts, buffers, upload, read-back and the execution context against the substitute.
 
-#include <vector>
+#include "dml/d3d12_context.h"
 
 #include <gtest/gtest.h>
 
-#include "dml/d3d12_context.h"
+#include <vector>
+
 #include "tests/dml/fake_platform.h"
 #include "tests/dml/test_support.h"
 
@@ -16,8 +17,10 @@ using gemm::Handle;
 TEST(CheckHresult, SuccessCodesPassAndFailuresPrintEightUnsignedHexDigits) {
     EXPECT_NO_THROW(gemm::CheckHresult(0, "x"));
     EXPECT_NO_THROW(gemm::CheckHresult(1, "x"));  // S_FALSE is a success
-    EXPECT_EQ(ErrorText([] { gemm::CheckHresult(static_cast<gemm::HResult>(0x887A0002u),
-                                                "Find the selected DirectML GPU"); }),
+    EXPECT_EQ(ErrorText([] {
+                  gemm::CheckHresult(static_cast<gemm::HResult>(0x887A0002u),
+                                     "Find the selected DirectML GPU");
+              }),
               "Find the selected DirectML GPU (0x887A0002)");
     EXPECT_EQ(ErrorText([] { gemm::CheckHresult(-1, "L"); }), "L (0xFFFFFFFF)");
     EXPECT_EQ(ErrorText([] { gemm::CheckHresult(INT32_MIN, "L"); }), "L (0x80000000)");
@@ -44,11 +47,11 @@ struct Fixture {
 TEST(D3d12Pieces, BuffersUploadAndReadBack) {
     Fixture f;
     {
-        const gemm::ComRef upload = gemm::CreateBuffer(f.fake, f.device.get(), 2 * 134217728ull,
-                                                       gemm::HeapType::Upload,
-                                                       gemm::ResourceState::GenericRead);
-        const gemm::ComRef data = gemm::CreateBuffer(f.fake, f.device.get(), 64, gemm::HeapType::Default,
-                                                     gemm::ResourceState::CopyDest);
+        const gemm::ComRef upload =
+            gemm::CreateBuffer(f.fake, f.device.get(), 2 * 134217728ull, gemm::HeapType::Upload,
+                               gemm::ResourceState::GenericRead);
+        const gemm::ComRef data = gemm::CreateBuffer(
+            f.fake, f.device.get(), 64, gemm::HeapType::Default, gemm::ResourceState::CopyDest);
         ASSERT_EQ(f.fake.bufferDescs.size(), 2u);
         EXPECT_EQ(f.fake.bufferDescs[0].flags, gemm::ResourceFlags::None);
         EXPECT_EQ(f.fake.bufferDescs[1].flags, gemm::ResourceFlags::AllowUnorderedAccess);

@@ -34,8 +34,8 @@ int main() {
             return 1;
         }
         std::fflush(stdout);
-        const BenchmarkResult result = gemm::RunDirectMl(
-            selected->adapterLuid, std::stop_token{}, [&](int value) {
+        const BenchmarkResult result =
+            gemm::RunDirectMl(selected->adapterLuid, std::stop_token{}, [&](int value) {
                 std::printf("[%8.1f s] progress %d\n", SecondsSince(start), value);
                 std::fflush(stdout);
             });

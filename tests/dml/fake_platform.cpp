@@ -434,9 +434,9 @@ void FakePlatform::TransitionBarrier(Handle list, Handle resource, ResourceState
     }
 }
 
-void FakePlatform::CopyBufferRegion(Handle list, Handle destination, std::uint64_t destinationOffset,
-                                    Handle source, std::uint64_t sourceOffset,
-                                    std::uint64_t bytes) {
+void FakePlatform::CopyBufferRegion(Handle list, Handle destination,
+                                    std::uint64_t destinationOffset, Handle source,
+                                    std::uint64_t sourceOffset, std::uint64_t bytes) {
     Enter("CopyBufferRegion");
     Alive(destination, "buffer");
     Alive(source, "buffer");
@@ -547,17 +547,16 @@ void FakePlatform::ExecuteDispatch(const Command& command, Handle heapInUse) {
     const Handle dispatchable = command.a;
     const TableRecord& table = tables[command.b];
     if (table.dispatchable != dispatchable) errors.push_back("dispatch with another's table");
-    const gemm::BindingProperties properties = initializers_.count(dispatchable) != 0
-                                                   ? initializerProperties
-                                                   : operatorProperties;
+    const gemm::BindingProperties properties =
+        initializers_.count(dispatchable) != 0 ? initializerProperties : operatorProperties;
     // The table's descriptors must lie in the heap set on the list.
     if (heapInUse == 0) {
         errors.push_back("dispatch without a descriptor heap");
     } else {
         const Heap& heap = heaps_[heapInUse];
         const std::uint64_t first = (table.start.cpu - heap.start.cpu) / descriptorIncrement;
-        if (table.start.cpu < heap.start.cpu || table.start.gpu - heap.start.gpu !=
-                                                    table.start.cpu - heap.start.cpu ||
+        if (table.start.cpu < heap.start.cpu ||
+            table.start.gpu - heap.start.gpu != table.start.cpu - heap.start.cpu ||
             first + table.size > heap.size || table.size < properties.requiredDescriptorCount) {
             errors.push_back("binding table outside its descriptor heap");
         }
@@ -598,7 +597,8 @@ void FakePlatform::ExecuteDispatch(const Command& command, Handle heapInUse) {
     if (table.persistent.has_value() != (operatorProperties.persistentResourceSize != 0)) {
         errors.push_back("persistent resource bound where it is not needed or missing");
     }
-    if (table.persistent) checkBinding(*table.persistent, operatorProperties.persistentResourceSize);
+    if (table.persistent)
+        checkBinding(*table.persistent, operatorProperties.persistentResourceSize);
     const gemm::GemmDesc& desc = operators_[dispatchable];
     if (table.inputs.size() != 3 || table.outputs.size() != 1 ||
         table.inputs[2].type != BindingType::None) {
@@ -633,8 +633,10 @@ std::uint16_t FakePlatform::ProductElement(const Buffer& output, std::uint64_t o
         for (std::uint64_t k = 0; k < 8192; ++k) {
             std::uint16_t x = 0;
             std::uint16_t y = 0;
-            std::memcpy(&x, a.storage->data() + a.base + write->aOffset + row * kRowBytes + 2 * k, 2);
-            std::memcpy(&y, b.storage->data() + b.base + write->bOffset + k * kRowBytes + 2 * col, 2);
+            std::memcpy(&x, a.storage->data() + a.base + write->aOffset + row * kRowBytes + 2 * k,
+                        2);
+            std::memcpy(&y, b.storage->data() + b.base + write->bOffset + k * kRowBytes + 2 * col,
+                        2);
             sum += gemm::HalfToFloat(x) * gemm::HalfToFloat(y);
         }
         return gemm::FloatToHalf(sum + resultError);
@@ -798,8 +800,7 @@ void FakePlatform::BindPersistentResource(Handle table, const BufferBinding& bin
     if (Alive(table, "binding table")) tables[table].persistent = binding;
 }
 
-void FakePlatform::RecordDispatch(Handle recorder, Handle list, Handle dispatchable,
-                                  Handle table) {
+void FakePlatform::RecordDispatch(Handle recorder, Handle list, Handle dispatchable, Handle table) {
     Enter("RecordDispatch");
     Alive(recorder, "recorder");
     Alive(table, "binding table");

@@ -70,10 +70,10 @@ public:
     std::vector<std::uint64_t> signalled;  // fence values
     int gemmDispatches = 0;                // executed GEMM dispatches
     int initializerDispatches = 0;
-    std::vector<gemm::BufferDesc> bufferDescs;   // in creation order
-    std::vector<Handle> bufferHandles;           // the same buffers' handles
-    std::vector<gemm::ByteRange> mapReads;       // read ranges of Map, in order
-    std::vector<gemm::ByteRange> unmapWrites;    // written ranges of Unmap, in order
+    std::vector<gemm::BufferDesc> bufferDescs;  // in creation order
+    std::vector<Handle> bufferHandles;          // the same buffers' handles
+    std::vector<gemm::ByteRange> mapReads;      // read ranges of Map, in order
+    std::vector<gemm::ByteRange> unmapWrites;   // written ranges of Unmap, in order
     std::vector<gemm::GemmDesc> operatorDescs;
     std::vector<std::uint32_t> compileFlags;
     std::vector<std::uint32_t> heapSizes;
@@ -150,9 +150,8 @@ public:
     HResult CreateOperatorInitializer(Handle dmlDevice, Handle compiled,
                                       Handle* initializer) override;
     HResult CreateCommandRecorder(Handle dmlDevice, Handle* recorder) override;
-    HResult CreateBindingTable(Handle dmlDevice, Handle dispatchable,
-                               gemm::DescriptorHandles start, std::uint32_t descriptors,
-                               Handle* table) override;
+    HResult CreateBindingTable(Handle dmlDevice, Handle dispatchable, gemm::DescriptorHandles start,
+                               std::uint32_t descriptors, Handle* table) override;
     gemm::BindingProperties GetBindingProperties(Handle dispatchable) override;
     void BindInputs(Handle table, std::span<const gemm::BufferBinding> bindings) override;
     void BindOutputs(Handle table, std::span<const gemm::BufferBinding> bindings) override;
@@ -210,7 +209,7 @@ private:
     std::map<Handle, List> lists_;
     std::map<Handle, Heap> heaps_;
     std::map<Handle, std::vector<std::uint64_t>> queryHeaps_;
-    std::map<Handle, gemm::GemmDesc> operators_;   // uncompiled and compiled
+    std::map<Handle, gemm::GemmDesc> operators_;  // uncompiled and compiled
     std::map<Handle, Handle> initializers_;       // initializer -> compiled operator
     std::map<Handle, bool> events_;               // signalled
     std::uint64_t fenceCompleted_ = 0;

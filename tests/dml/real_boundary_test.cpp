@@ -45,7 +45,8 @@ TEST(RealBoundary, SmallFp16GemmWithTimestampsAndReadBack) {
         ComRef factory = CreateDxgiFactory(p);
         ComRef adapter =
             Make(p, "adapter", [&](Handle* o) { return p.EnumAdapters(factory.get(), 0, o); });
-        ComRef device = Make(p, "device", [&](Handle* o) { return p.CreateDevice(adapter.get(), o); });
+        ComRef device =
+            Make(p, "device", [&](Handle* o) { return p.CreateDevice(adapter.get(), o); });
         ComRef dml =
             Make(p, "dml", [&](Handle* o) { return p.DmlCreateDevice(create, device.get(), o); });
         bool fp16 = false;
@@ -54,14 +55,16 @@ TEST(RealBoundary, SmallFp16GemmWithTimestampsAndReadBack) {
 
         GemmDesc desc;
         desc.a = desc.b = desc.output = Square();
-        ComRef op = Make(p, "op", [&](Handle* o) { return p.CreateGemmOperator(dml.get(), desc, o); });
+        ComRef op =
+            Make(p, "op", [&](Handle* o) { return p.CreateGemmOperator(dml.get(), desc, o); });
         ComRef compiled = Make(p, "compile", [&](Handle* o) {
             return p.CompileOperator(dml.get(), op.get(), kExecutionFlagNone, o);
         });
         ComRef init = Make(p, "init", [&](Handle* o) {
             return p.CreateOperatorInitializer(dml.get(), compiled.get(), o);
         });
-        ComRef recorder = Make(p, "recorder", [&](Handle* o) { return p.CreateCommandRecorder(dml.get(), o); });
+        ComRef recorder =
+            Make(p, "recorder", [&](Handle* o) { return p.CreateCommandRecorder(dml.get(), o); });
         const BindingProperties opProps = p.GetBindingProperties(compiled.get());
         const BindingProperties initProps = p.GetBindingProperties(init.get());
         // Values far beyond these show a garbled structure return.
@@ -101,27 +104,30 @@ TEST(RealBoundary, SmallFp16GemmWithTimestampsAndReadBack) {
             }
             b[r * kN + r] = FloatToHalf(1.0f);
         }
-        ComRef upload = CreateBuffer(p, device.get(), 2 * kBytes, HeapType::Upload,
-                                     ResourceState::GenericRead);
+        ComRef upload =
+            CreateBuffer(p, device.get(), 2 * kBytes, HeapType::Upload, ResourceState::GenericRead);
         void* mapped = nullptr;
         ASSERT_GE(p.Map(upload.get(), ByteRange{0, 0}, &mapped), 0);
         std::memcpy(mapped, a.data(), kBytes);
         std::memcpy(static_cast<char*>(mapped) + kBytes, b.data(), kBytes);
         p.Unmap(upload.get(), ByteRange{0, 2 * kBytes});
-        ComRef bufA = CreateBuffer(p, device.get(), kBytes, HeapType::Default, ResourceState::CopyDest);
-        ComRef bufB = CreateBuffer(p, device.get(), kBytes, HeapType::Default, ResourceState::CopyDest);
+        ComRef bufA =
+            CreateBuffer(p, device.get(), kBytes, HeapType::Default, ResourceState::CopyDest);
+        ComRef bufB =
+            CreateBuffer(p, device.get(), kBytes, HeapType::Default, ResourceState::CopyDest);
         ComRef bufC = CreateBuffer(p, device.get(), kBytes, HeapType::Default,
                                    ResourceState::UnorderedAccess);
-        ComRef readback = CreateBuffer(p, device.get(), kBytes, HeapType::Readback,
-                                       ResourceState::CopyDest);
+        ComRef readback =
+            CreateBuffer(p, device.get(), kBytes, HeapType::Readback, ResourceState::CopyDest);
         const BufferBinding inputs[3] = {{BindingType::Buffer, bufA.get(), 0, kBytes},
                                          {BindingType::Buffer, bufB.get(), 0, kBytes},
                                          {}};
         p.BindInputs(table.get(), inputs);
         const BufferBinding output{BindingType::Buffer, bufC.get(), 0, kBytes};
         p.BindOutputs(table.get(), std::span(&output, 1));
-        ComRef queries = Make(p, "queries",
-                              [&](Handle* o) { return p.CreateTimestampQueryHeap(device.get(), 2, o); });
+        ComRef queries = Make(p, "queries", [&](Handle* o) {
+            return p.CreateTimestampQueryHeap(device.get(), 2, o);
+        });
 
         D3d12Context context(p, device.get());
         const Handle list = context.list.get();
@@ -130,13 +136,16 @@ TEST(RealBoundary, SmallFp16GemmWithTimestampsAndReadBack) {
         p.UavBarrier(list);
         p.CopyBufferRegion(list, bufA.get(), 0, upload.get(), 0, kBytes);
         p.CopyBufferRegion(list, bufB.get(), 0, upload.get(), kBytes, kBytes);
-        p.TransitionBarrier(list, bufA.get(), ResourceState::CopyDest, ResourceState::UnorderedAccess);
-        p.TransitionBarrier(list, bufB.get(), ResourceState::CopyDest, ResourceState::UnorderedAccess);
+        p.TransitionBarrier(list, bufA.get(), ResourceState::CopyDest,
+                            ResourceState::UnorderedAccess);
+        p.TransitionBarrier(list, bufB.get(), ResourceState::CopyDest,
+                            ResourceState::UnorderedAccess);
         p.UavBarrier(list);
         p.EndTimestampQuery(list, queries.get(), 0);
         p.RecordDispatch(recorder.get(), list, compiled.get(), table.get());
         p.EndTimestampQuery(list, queries.get(), 1);
-        p.TransitionBarrier(list, bufC.get(), ResourceState::UnorderedAccess, ResourceState::CopySource);
+        p.TransitionBarrier(list, bufC.get(), ResourceState::UnorderedAccess,
+                            ResourceState::CopySource);
         p.CopyBufferRegion(list, readback.get(), 16, bufC.get(), 0, kBytes - 16);
         p.ResolveTimestamps(list, queries.get(), 0, 2, readback.get(), 0);
         CheckHresult(p.CloseList(list), "close");

@@ -56,11 +56,12 @@ TEST(RealIntelAdapter, RunStoppedAtProgressZeroBuiltAndReleasedEverything) {
     EXPECT_EQ(createdAtStart["CreateBindingTable"], 17);
     EXPECT_EQ(createdAtStart["CreateCommandList"], 17);
     EXPECT_EQ(createdAtStart["CreateCommittedBuffer"], 5);  // upload, A, B, output, readback
-    for (const char* call : {"LoadDirectMl", "CreateDxgiFactory", "EnumAdapterByLuid", "CreateDevice",
-                             "DmlCreateDevice", "CreateGemmOperator", "CompileOperator",
-                             "CreateOperatorInitializer", "CreateCommandRecorder",
-                             "CreateDescriptorHeap", "CreateCommandQueue", "CreateCommandAllocator",
-                             "CreateFence", "CreateFenceEvent", "CreateTimestampQueryHeap"}) {
+    for (const char* call :
+         {"LoadDirectMl", "CreateDxgiFactory", "EnumAdapterByLuid", "CreateDevice",
+          "DmlCreateDevice", "CreateGemmOperator", "CompileOperator", "CreateOperatorInitializer",
+          "CreateCommandRecorder", "CreateDescriptorHeap", "CreateCommandQueue",
+          "CreateCommandAllocator", "CreateFence", "CreateFenceEvent",
+          "CreateTimestampQueryHeap"}) {
         EXPECT_EQ(createdAtStart[call], 1) << call;
     }
     // Tables, lists, four buffers and the fourteen single objects (the library included);

@@ -2,13 +2,12 @@
 // Helpers of the tests that run on the real Direct3D 12 / DirectML stack under Wine
 // (provisioned by scripts/provision-directml-stack.sh).
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-
-#include <gtest/gtest.h>
 
 namespace realstack {
 
@@ -44,11 +43,11 @@ inline void InstallDirectMl(bool present) {
 }  // namespace realstack
 
 // Skips the test with the reason when the stack could not be provisioned on this machine.
-#define REQUIRE_REAL_STACK()                                                                    \
-    do {                                                                                        \
-        const auto dll = realstack::CachedDirectMl();                                           \
-        if (dll.empty() || !std::filesystem::exists(dll)) {                                     \
-            GTEST_SKIP() << "the real Direct3D 12 / DirectML stack is not provisioned "        \
-                            "(scripts/provision-directml-stack.sh could not fetch it)";         \
-        }                                                                                       \
+#define REQUIRE_REAL_STACK()                                                            \
+    do {                                                                                \
+        const auto dll = realstack::CachedDirectMl();                                   \
+        if (dll.empty() || !std::filesystem::exists(dll)) {                             \
+            GTEST_SKIP() << "the real Direct3D 12 / DirectML stack is not provisioned " \
+                            "(scripts/provision-directml-stack.sh could not fetch it)"; \
+        }                                                                               \
     } while (false)

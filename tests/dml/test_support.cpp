@@ -14,11 +14,14 @@ const gemm::InputMatrices& PatternInputs() {
         made.b.resize(n * n);
         // Few distinct values: convert them once.
         std::uint16_t rowValues[11];
-        for (int v = 0; v < 11; ++v) rowValues[v] = gemm::FloatToHalf(static_cast<float>(v - 5) * 0.125f);
+        for (int v = 0; v < 11; ++v)
+            rowValues[v] = gemm::FloatToHalf(static_cast<float>(v - 5) * 0.125f);
         std::uint16_t columnValues[5];
-        for (int v = 0; v < 5; ++v) columnValues[v] = gemm::FloatToHalf(static_cast<float>(v - 1) * 0.25f);
+        for (int v = 0; v < 5; ++v)
+            columnValues[v] = gemm::FloatToHalf(static_cast<float>(v - 1) * 0.25f);
         for (std::size_t r = 0; r < n; ++r) {
-            std::fill_n(made.a.begin() + static_cast<std::ptrdiff_t>(r * n), n, rowValues[(r * 37) % 11]);
+            std::fill_n(made.a.begin() + static_cast<std::ptrdiff_t>(r * n), n,
+                        rowValues[(r * 37) % 11]);
             for (std::size_t c = 0; c < n; ++c) made.b[r * n + c] = columnValues[(r + 3 * c) % 5];
         }
         return made;

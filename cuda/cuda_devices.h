@@ -1,0 +1,21 @@
+#pragma once
+// The CUDA devices as test targets: name and memory from the CUDA calls, the board's maker
+// (the PCI subsystem vendor) from NVML when it is available.
+
+#include <vector>
+
+#include "cuda/nvidia_api.h"
+#include "discovery/gpu_target.h"
+
+namespace gemm {
+
+// One entry per ordinal 0 .. deviceCount - 1, through the program's CUDA table and the
+// system's NVML. Throws std::runtime_error ("cudaGetDeviceProperties: message") when a
+// device's properties cannot be read; NVML problems only leave boardVendorId at 0.
+std::vector<GpuTarget> EnumerateCudaDevices(int deviceCount);
+
+// The same over the given tables.
+std::vector<GpuTarget> EnumerateCudaDevices(CudaRuntimeApi& cuda, NvmlApi& nvml,
+                                            int deviceCount);
+
+}  // namespace gemm
