@@ -226,11 +226,7 @@ void WriteClocks(JsonWriter& w, const RunReport& report) {
     w.Key("available");
     w.Bool(report.clocks.available);
     w.Key("unavailableReason");
-    if (report.clocks.available) {
-        w.Null();
-    } else {
-        w.String(WideToUtf8(report.clocks.unavailableReason.en));
-    }
+    StringOrNull(w, report.clocks.available ? std::string() : WideToUtf8(report.clocks.unavailableReason.en));
     w.Key("samples");
     w.BeginArray();
     for (const SeriesClock& c : report.clocks.samples) {

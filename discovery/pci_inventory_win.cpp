@@ -39,11 +39,15 @@ bool HasNvidiaDisplayDriver(HDEVINFO deviceSet, SP_DEVINFO_DATA& device) {
                                            kServiceUnits * sizeof(wchar_t), nullptr)) {
         return false;
     }
-    return type == REG_SZ &&
-           CompareStringOrdinal(service, -1, L"nvlddmkm", -1, TRUE) == CSTR_EQUAL;
+    return IsNvidiaDisplayService(type, service);
 }
 
 }  // namespace
+
+bool IsNvidiaDisplayService(DWORD registryType, const wchar_t* serviceName) {
+    return registryType == REG_SZ &&
+           CompareStringOrdinal(serviceName, -1, L"nvlddmkm", -1, TRUE) == CSTR_EQUAL;
+}
 
 bool IsNvidiaDisplayDevice(HDEVINFO deviceSet, SP_DEVINFO_DATA& device, DWORD property) {
     DWORD size = 0;

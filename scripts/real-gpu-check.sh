@@ -12,7 +12,8 @@
 #   --dry-run    check the tools and print the commands without running the benchmark
 #
 # Exit status: 0 the run passed and the ratio holds (or PyTorch is absent and the run
-# passed), 1 the benchmark failed or the ratio is below the threshold, 2 a usage error.
+# passed), 1 the benchmark failed or the ratio is below the threshold, 2 a usage error or
+# a build that cannot be configured.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -38,7 +39,10 @@ run() {
 
 if [ -z "$cli" ]; then
   cli=build/linux/cli/mivaro-cli
-  run cmake --preset linux
+  if ! run cmake --preset linux; then
+    echo "real-gpu-check: configuring failed; run scripts/install-deps.sh first, or pass --cli" >&2
+    exit 2
+  fi
   run cmake --build --preset linux --target mivaro-cli -j "$(nproc)"
 fi
 mkdir -p "$out"

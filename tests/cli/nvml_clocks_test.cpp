@@ -120,3 +120,18 @@ TEST(NvmlClocksTest, ReasonBitsGetNvmlNames) {
 
 }  // namespace
 }  // namespace cli
+
+namespace cli {
+namespace {
+
+// The system's NVML: without the library, without a device at this bus id, or failing to
+// initialise, the answer is a reason and never a monitor for some other card.
+TEST(NvmlClocksTest, SystemLibraryNeverMonitorsAnUnknownBusId) {
+    const ClockAccess access = OpenNvmlClocks(SystemNvmlClockApi(), "00000000:FF:1F.7");
+    EXPECT_EQ(access.monitor, nullptr);
+    EXPECT_FALSE(access.unavailableReason.en.empty());
+    EXPECT_FALSE(access.unavailableReason.ru.empty());
+}
+
+}  // namespace
+}  // namespace cli

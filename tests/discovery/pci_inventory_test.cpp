@@ -1,5 +1,9 @@
 #include "discovery/pci_inventory.h"
 
+#if defined(_WIN32)
+#include "discovery/pci_inventory_win.h"
+#endif
+
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -77,6 +81,18 @@ TEST(IdListHasNvidiaDisplayId, SafeForAnyBytes) {
 }
 
 #if defined(_WIN32)
+TEST(IsNvidiaDisplayService, NameInAnyCaseAsAString) {
+    EXPECT_TRUE(IsNvidiaDisplayService(REG_SZ, L"nvlddmkm"));
+    EXPECT_TRUE(IsNvidiaDisplayService(REG_SZ, L"NVLDDMKM"));
+    EXPECT_TRUE(IsNvidiaDisplayService(REG_SZ, L"NvLddmKm"));
+    EXPECT_FALSE(IsNvidiaDisplayService(REG_SZ, L"nvlddmkm2"));
+    EXPECT_FALSE(IsNvidiaDisplayService(REG_SZ, L"nvlddm"));
+    EXPECT_FALSE(IsNvidiaDisplayService(REG_SZ, L"nouveau"));
+    EXPECT_FALSE(IsNvidiaDisplayService(REG_SZ, L""));
+    EXPECT_FALSE(IsNvidiaDisplayService(REG_MULTI_SZ, L"nvlddmkm"));
+    EXPECT_FALSE(IsNvidiaDisplayService(REG_EXPAND_SZ, L"nvlddmkm"));
+}
+
 // Wine's inventory lists one PCI device of vendor 0000 without compatible ids or service.
 TEST(ScanPciDisplayAdapters, WineMachineHasNoNvidiaAdapter) {
     EXPECT_EQ(ScanPciDisplayAdapters(), (PciDisplayScan{false, false}));

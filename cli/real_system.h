@@ -1,0 +1,17 @@
+#pragma once
+// The console runner's machine: the real discovery, backends and NVML.
+
+#include "cli/system.h"
+
+namespace cli {
+
+class RealSystem final : public System {
+public:
+    DiscoveredSystem Discover() override;
+    std::string PciBusId(const GpuTarget& target) override;
+    ClockAccess OpenClocks(const GpuTarget& target, const std::string& pciBusId) override;
+    BenchmarkResult Run(const GpuTarget& target, std::stop_token stopToken,
+                        const gemm::ProgressCallback& progress) override;
+};
+
+}  // namespace cli
