@@ -1,7 +1,4 @@
-#include "core/half_float.h"
-
 #include <bit>
-#include <emmintrin.h>
 
 #include "core/input_matrices.h"
 
@@ -52,49 +49,6 @@ float HalfToFloat(std::uint16_t half) {
         bits = sign | (e << 23) | ((mantissa & 0x3FFu) << 13);
     }
     return std::bit_cast<float>(bits);
-}
-
-void FloatsToHalves(const float* values, std::uint16_t* halves, std::size_t count) {
-    // Eight values at a time in the normal FP16 range, which is where nearly every
-    // generated value lies; groups with any other magnitude go through FloatToHalf.
-    const __m128i absMask = _mm_set1_epi32(0x7FFFFFFF);
-    const __m128i rebias = _mm_set1_epi32(static_cast<int>(0xF8000FFFu));
-    const __m128i one = _mm_set1_epi32(1);
-    const __m128i low15 = _mm_set1_epi32(0x7FFF);
-    const __m128i signBit = _mm_set1_epi32(0x8000);
-    // Signed compares: m - 0x38800000 < 0x47800000 - 0x38800000 tests the normal range.
-    const __m128i rangeStart = _mm_set1_epi32(0x38800000);
-    const __m128i rangeLength = _mm_set1_epi32(0x47800000 - 0x38800000);
-    std::size_t i = 0;
-    for (; i + 8 <= count; i += 8) {
-        __m128i out[2];
-        bool inRange = true;
-        for (int half = 0; half < 2; ++half) {
-            const __m128i bits =
-                _mm_castps_si128(_mm_loadu_ps(values + i + static_cast<std::size_t>(half) * 4));
-            const __m128i m = _mm_and_si128(bits, absMask);
-            const __m128i offset = _mm_sub_epi32(m, rangeStart);
-            const __m128i normal = _mm_and_si128(_mm_cmpgt_epi32(rangeLength, offset),
-                                                 _mm_cmpgt_epi32(offset, _mm_set1_epi32(-1)));
-            inRange = inRange && _mm_movemask_epi8(normal) == 0xFFFF;
-            const __m128i odd = _mm_and_si128(_mm_srli_epi32(m, 13), one);
-            __m128i r = _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(m, rebias), odd), 13);
-            r = _mm_and_si128(r, low15);
-            r = _mm_or_si128(r, _mm_and_si128(_mm_srli_epi32(bits, 16), signBit));
-            // Sign-extend from 16 bits so that the signed saturating pack keeps every pattern.
-            out[half] = _mm_srai_epi32(_mm_slli_epi32(r, 16), 16);
-        }
-        if (inRange) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(halves + i), _mm_packs_epi32(out[0], out[1]));
-        } else {
-            for (std::size_t j = i; j < i + 8; ++j) {
-                halves[j] = FloatToHalf(values[j]);
-            }
-        }
-    }
-    for (; i < count; ++i) {
-        halves[i] = FloatToHalf(values[i]);
-    }
 }
 
 }  // namespace gemm

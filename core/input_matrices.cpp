@@ -1,5 +1,6 @@
 #include "core/input_matrices.h"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -8,8 +9,23 @@
 
 namespace gemm {
 
+InputMatrices GenerateInputMatrices(HalfStream& stream, const StopRequested& stopRequested) {
+    InputMatrices inputs;
+    inputs.a.resize(static_cast<std::size_t>(BenchmarkPlan::elementsPerMatrix));
+    inputs.b.resize(static_cast<std::size_t>(BenchmarkPlan::elementsPerMatrix));
+    for (std::vector<std::uint16_t>* matrix : {&inputs.a, &inputs.b}) {
+        for (std::size_t j = 0; j < matrix->size(); j += kStopCheckInterval) {
+            if (stopRequested()) {
+                throw Cancelled{};
+            }
+            stream.Fill(matrix->data() + j, std::min(kStopCheckInterval, matrix->size() - j));
+        }
+    }
+    return inputs;
+}
+
 InputMatrices MakeInputMatrices(std::stop_token stopToken) {
-    return MakeInputMatricesSequential([&stopToken] { return stopToken.stop_requested(); });
+    return GenerateInputMatrices(*MakeBatchedStream(), [&stopToken] { return stopToken.stop_requested(); });
 }
 
 void CheckReference(const InputMatrices& inputs, const std::uint16_t (&gpuValues)[3]) {

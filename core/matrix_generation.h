@@ -1,22 +1,39 @@
 #pragma once
-// The two generators behind gemm::MakeInputMatrices. Both produce the same matrices bit for
-// bit; the batched one is what the product uses, the sequential one draws one value at a
-// time exactly as described and serves as the reference for tests and benchmarks.
+// How gemm::MakeInputMatrices fills A and B. One stream of FP16 values runs through A's
+// elements and on into B's; two implementations produce it bit for bit the same: the batched
+// one that the product uses, and a sequential one that draws one value at a time exactly as
+// described and serves as the reference in tests and benchmarks.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "core/input_matrices.h"
 
 namespace gemm {
 
 inline constexpr std::uint32_t kGeneratorSeed = 4060;
-inline constexpr std::int64_t kStopCheckInterval = 1048576;
+inline constexpr std::size_t kStopCheckInterval = 1048576;
+
+class HalfStream {
+public:
+    virtual ~HalfStream() = default;
+    // Writes the next count values of the stream.
+    virtual void Fill(std::uint16_t* out, std::size_t count) = 0;
+};
+
+// std::mt19937 and the polar method, one value at a time.
+std::unique_ptr<HalfStream> MakeSequentialStream();
+
+// The same draws in the same order, processed a whole engine state (624 words) at a time
+// with SSE2, calling logf once per accepted pair.
+std::unique_ptr<HalfStream> MakeBatchedStream();
 
 // Asked before element j of A and of B whenever j is a multiple of kStopCheckInterval;
-// returning true makes the generator throw gemm::Cancelled.
+// returning true makes generation throw gemm::Cancelled.
 using StopRequested = std::function<bool()>;
 
-InputMatrices MakeInputMatricesSequential(const StopRequested& stopRequested);
+InputMatrices GenerateInputMatrices(HalfStream& stream, const StopRequested& stopRequested);
 
 }  // namespace gemm

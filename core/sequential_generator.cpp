@@ -1,6 +1,5 @@
 #include <random>
 
-#include "core/benchmark.h"
 #include "core/matrix_generation.h"
 #include "core/polar.h"
 
@@ -8,8 +7,15 @@ namespace gemm {
 
 namespace {
 
-class SequentialNormalSource {
+class SequentialHalfStream final : public HalfStream {
 public:
+    void Fill(std::uint16_t* out, std::size_t count) override {
+        for (std::size_t i = 0; i < count; ++i) {
+            out[i] = FloatToHalf(Next());
+        }
+    }
+
+private:
     float Next() {
         if (hasKept_) {
             hasKept_ = false;
@@ -30,32 +36,15 @@ public:
         return factor * v1;
     }
 
-private:
     std::mt19937 engine_{kGeneratorSeed};
     float kept_ = 0.0f;
     bool hasKept_ = false;
 };
 
-void FillSequential(std::vector<std::uint16_t>& matrix, SequentialNormalSource& source,
-                    const StopRequested& stopRequested) {
-    for (std::size_t j = 0; j < matrix.size(); ++j) {
-        if (j % kStopCheckInterval == 0 && stopRequested()) {
-            throw Cancelled{};
-        }
-        matrix[j] = FloatToHalf(source.Next());
-    }
-}
-
 }  // namespace
 
-InputMatrices MakeInputMatricesSequential(const StopRequested& stopRequested) {
-    InputMatrices inputs;
-    inputs.a.resize(static_cast<std::size_t>(BenchmarkPlan::elementsPerMatrix));
-    inputs.b.resize(static_cast<std::size_t>(BenchmarkPlan::elementsPerMatrix));
-    SequentialNormalSource source;
-    FillSequential(inputs.a, source, stopRequested);
-    FillSequential(inputs.b, source, stopRequested);
-    return inputs;
+std::unique_ptr<HalfStream> MakeSequentialStream() {
+    return std::make_unique<SequentialHalfStream>();
 }
 
 }  // namespace gemm

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <iterator>
 
+#include "discovery/cuda_components.h"
+
 namespace gemm {
 namespace {
 

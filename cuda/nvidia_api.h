@@ -15,15 +15,11 @@
 // Every call returns the library's status, 0 for success, with the library's own codes.
 
 #include <cstddef>
-#include <cstdint>
 
 #include "cuda/dynamic_library.h"
 #include "cuda/nvidia_types.h"
 
 namespace gemm {
-
-// The CUDA version the program is built for, 1000 * major + 10 * minor (13.5).
-inline constexpr std::int32_t kRequiredCudaVersion = 13050;
 
 // File names of the libraries. The driver's libraries come from the system; cuBLAS is loaded
 // by full path from the directory the components detection chose.
@@ -46,8 +42,8 @@ public:
     // initialised) and writes nothing when the library or the function is missing.
     virtual int cuDriverGetVersion(int* driverVersion) = 0;
 
-    // Writes kRequiredCudaVersion when the driver can serve it; otherwise returns 35 and
-    // writes nothing.
+    // Writes the program's CUDA version (kRequiredCudaVersion) when the driver can serve it;
+    // otherwise returns 35 and writes nothing.
     virtual cudaError_t cudaRuntimeGetVersion(int* runtimeVersion) = 0;
     virtual cudaError_t cudaGetDeviceCount(int* count) = 0;
     virtual cudaError_t cudaGetDeviceProperties(cudaDeviceProp* prop, int device) = 0;

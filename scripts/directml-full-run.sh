@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the whole DirectML benchmark once under Wine, on Wine's Intel UHD Graphics 630 adapter
-# over Mesa's lavapipe (about an hour and a half of CPU), and logs the adapters found, the
-# progress, the five series, the median and the validation outcome to standard output.
+# over Mesa's lavapipe (about an hour and a half of CPU time, hours of wall time on a busy
+# machine), and logs the adapters found, the progress, the five series, the median and the
+# validation outcome to standard output.
 #   directml-full-run.sh [WINDOWS_BUILD_DIR]   (default build/windows)
 # Everything it needs is copied into a work folder first (MIVARO_FULL_RUN_DIR, default
 # /tmp/mivaro-dml-full-run), so rebuilding the tree meanwhile does not disturb it.
@@ -46,6 +47,6 @@ cp "$work/DirectML.dll" "$WINEPREFIX/drive_c/windows/system32/DirectML.dll"
 
 echo "start: $(date -u)"
 status=0
-timeout --kill-after=30 5h wine "$work/mivaro_dml_full_run.exe" </dev/null || status=$?
+timeout --kill-after=30 12h wine "$work/mivaro_dml_full_run.exe" </dev/null || status=$?
 echo "end: $(date -u), exit status $status"
 exit $status

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <stdexcept>
+#include <vector>
 
 #include "core/benchmark.h"
 #include "core/input_matrices.h"
@@ -23,12 +24,14 @@ protected:
         inputs_ = nullptr;
     }
     void TearDown() override {
-        std::fill(inputs_->a.begin(), inputs_->a.end(), std::uint16_t{0});
-        std::fill(inputs_->b.begin(), inputs_->b.end(), std::uint16_t{0});
+        for (std::uint16_t* element : written_) {
+            *element = 0;
+        }
+        written_.clear();
     }
 
-    static std::uint16_t& A(std::size_t row, std::size_t col) { return inputs_->a[row * kSize + col]; }
-    static std::uint16_t& B(std::size_t row, std::size_t col) { return inputs_->b[row * kSize + col]; }
+    std::uint16_t& A(std::size_t row, std::size_t col) { return Written(inputs_->a[row * kSize + col]); }
+    std::uint16_t& B(std::size_t row, std::size_t col) { return Written(inputs_->b[row * kSize + col]); }
 
     static bool Passes(std::uint16_t g0, std::uint16_t g1, std::uint16_t g2) {
         const std::uint16_t gpu[3] = {g0, g1, g2};
@@ -42,6 +45,14 @@ protected:
     }
 
     static gemm::InputMatrices* inputs_;
+
+private:
+    std::uint16_t& Written(std::uint16_t& element) {
+        written_.push_back(&element);
+        return element;
+    }
+
+    std::vector<std::uint16_t*> written_;
 };
 
 gemm::InputMatrices* ReferenceCheckTest::inputs_ = nullptr;

@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "discovery/cuda_components.h"
+
 namespace gemm {
 namespace {
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/input_matrices.h"
+#include "discovery/cuda_components.h"
 
 namespace gemm::testing {
 namespace {
