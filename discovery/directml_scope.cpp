@@ -1,5 +1,14 @@
 #include "discovery/directml_scope.h"
 
-// The DirectML adapter discovery plugs in here; until it is part of the build, no adapter is
-// listed (and there is no DirectML off Windows).
-std::vector<GpuTarget> FindDirectMlTargets() { return {}; }
+#ifdef _WIN32
+#include "dml/win32_platform.h"
+#endif
+
+// DirectML exists on Windows only.
+std::vector<GpuTarget> FindDirectMlTargets() {
+#ifdef _WIN32
+    return gemm::FindDirectMlAdapters();
+#else
+    return {};
+#endif
+}
