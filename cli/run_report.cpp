@@ -266,10 +266,6 @@ void WriteComponents(JsonWriter& w, const ComponentVersions& c) {
 
 }  // namespace
 
-double ComparisonPercent(double resultTflops, double referenceTflops) {
-    return (resultTflops / referenceTflops - 1.0) * 100.0;
-}
-
 std::string WriteJsonReport(const RunReport& report) {
     JsonWriter w;
     w.BeginObject();

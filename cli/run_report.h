@@ -81,8 +81,4 @@ std::string WriteJsonReport(const RunReport& report);
 // The result for people, UTF-8, several lines; empty when there is no result.
 std::string WriteTextReport(const RunReport& report);
 
-// Percentage by which the result is faster than a reference throughput, as the
-// comparison line shows it (before rounding).
-double ComparisonPercent(double resultTflops, double referenceTflops);
-
 }  // namespace cli

@@ -1,33 +1,35 @@
 #pragma once
-// The window's control ids and the fixed texts of its controls in both languages.
+// The window's control ids (those of the resource script) and the fixed texts of its controls
+// in both languages.
 
 #include <array>
 #include <cstdint>
 #include <vector>
 
 #include "presentation/text_pair.h"
+#include "resources/resource.h"
 
 namespace ControlId {
-inline constexpr std::int32_t TargetCombo = 1001;
-inline constexpr std::int32_t ReferenceCombo = 1002;
-inline constexpr std::int32_t FilterCombo = 1003;
-inline constexpr std::int32_t RunButton = 1004;
-inline constexpr std::int32_t Title = 1005;
-inline constexpr std::int32_t Subtitle = 1006;
-inline constexpr std::int32_t Credit = 1007;
-inline constexpr std::int32_t TargetLabel = 1008;
-inline constexpr std::int32_t ReferenceLabel = 1009;
-inline constexpr std::int32_t FilterLabel = 1010;
-inline constexpr std::int32_t ConfigurationLabel = 1011;
-inline constexpr std::int32_t PerformanceChart = 1012;
-inline constexpr std::int32_t TimeChart = 1013;
-inline constexpr std::int32_t StatusLine = 1014;
-inline constexpr std::int32_t ComparisonLine = 1015;
-inline constexpr std::int32_t HeaderBand = 1016;
-inline constexpr std::int32_t SettingsCard = 1017;
-inline constexpr std::int32_t FooterBand = 1018;
-inline constexpr std::int32_t LanguageCombo = 1019;
-inline constexpr std::int32_t CudaButton = 1020;
+inline constexpr std::int32_t TargetCombo = IDC_TARGET_COMBO;
+inline constexpr std::int32_t ReferenceCombo = IDC_REFERENCE_COMBO;
+inline constexpr std::int32_t FilterCombo = IDC_FILTER_COMBO;
+inline constexpr std::int32_t RunButton = IDC_RUN_BUTTON;
+inline constexpr std::int32_t Title = IDC_TITLE;
+inline constexpr std::int32_t Subtitle = IDC_SUBTITLE;
+inline constexpr std::int32_t Credit = IDC_CREDIT;
+inline constexpr std::int32_t TargetLabel = IDC_TARGET_LABEL;
+inline constexpr std::int32_t ReferenceLabel = IDC_REFERENCE_LABEL;
+inline constexpr std::int32_t FilterLabel = IDC_FILTER_LABEL;
+inline constexpr std::int32_t ConfigurationLabel = IDC_CONFIGURATION;
+inline constexpr std::int32_t PerformanceChart = IDC_PERFORMANCE_CHART;
+inline constexpr std::int32_t TimeChart = IDC_TIME_CHART;
+inline constexpr std::int32_t StatusLine = IDC_STATUS;
+inline constexpr std::int32_t ComparisonLine = IDC_COMPARISON;
+inline constexpr std::int32_t HeaderBand = IDC_HEADER_BAND;
+inline constexpr std::int32_t SettingsCard = IDC_SETTINGS_CARD;
+inline constexpr std::int32_t FooterBand = IDC_FOOTER_BAND;
+inline constexpr std::int32_t LanguageCombo = IDC_LANGUAGE_COMBO;
+inline constexpr std::int32_t CudaButton = IDC_CUDA_BUTTON;
 }  // namespace ControlId
 
 struct ControlText {

@@ -8,8 +8,8 @@ const wchar_t* Pick(Language language, const wchar_t* ru, const wchar_t* en) {
     return language == Language::English ? en : ru;
 }
 
-std::wstring Percentage(double ratio, Language language) {
-    return FormatSignedDecimal((ratio - 1.0) * 100.0, 1, language) + L"%";
+std::wstring Percentage(double percent, Language language) {
+    return FormatSignedDecimal(percent, 1, language) + L"%";
 }
 
 }  // namespace
@@ -18,6 +18,10 @@ const ReferenceMeasurement* SelectedReference(int referenceIndex) {
     const int row = referenceIndex - 1;
     if (row < 0 || row >= static_cast<int>(kReferenceMeasurements.size())) return nullptr;
     return &kReferenceMeasurements[static_cast<std::size_t>(row)];
+}
+
+double ComparisonPercent(double tflops, double baselineTflops) {
+    return (tflops / baselineTflops - 1.0) * 100.0;
 }
 
 bool ReferenceShowsBefore(const ReferenceMeasurement& reference, int filterIndex) {
@@ -40,15 +44,15 @@ std::wstring BuildComparisonLine(int referenceIndex, int filterIndex, bool hasRe
     if (hasResult) {
         if (before) {
             line += Pick(language, L"   |   к замеру до: ", L"   |   vs. before: ");
-            line += Percentage(resultTflops / reference->tflopsBefore, language);
+            line += Percentage(ComparisonPercent(resultTflops, reference->tflopsBefore), language);
         }
         if (after) {
             line += Pick(language, L"   |   к замеру после: ", L"   |   vs. after: ");
-            line += Percentage(resultTflops / reference->tflopsAfter, language);
+            line += Percentage(ComparisonPercent(resultTflops, reference->tflopsAfter), language);
         }
     } else if (before && after) {
         line += L"   |   ";
-        line += Percentage(reference->tflopsAfter / reference->tflopsBefore, language);
+        line += Percentage(ComparisonPercent(reference->tflopsAfter, reference->tflopsBefore), language);
         line += Pick(language, L" между эталонными замерами", L" between reference measurements");
     }
     if (!reference->hasAfter) {

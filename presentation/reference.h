@@ -44,6 +44,10 @@ const ReferenceMeasurement* SelectedReference(int referenceIndex);
 bool ReferenceShowsBefore(const ReferenceMeasurement& reference, int filterIndex);
 bool ReferenceShowsAfter(const ReferenceMeasurement& reference, int filterIndex);
 
+// Percentage by which a throughput exceeds a baseline (negative when slower), before rounding;
+// the comparison line shows it rounded.
+double ComparisonPercent(double tflops, double baselineTflops);
+
 // The comparison line for the current selections; empty without a reference row.
 // resultTflops is read only when hasResult is true.
 std::wstring BuildComparisonLine(int referenceIndex, int filterIndex, bool hasResult,

@@ -39,13 +39,6 @@ const GpuTarget* SelectedTarget(std::span<const GpuTarget> targets, int targetIn
     return &targets[static_cast<std::size_t>(targetIndex)];
 }
 
-int DefaultTargetIndex(std::span<const GpuTarget> targets) {
-    for (std::size_t i = 0; i < targets.size(); ++i) {
-        if (targets[i].directMlStatus == DirectMlStatus::Ready) return static_cast<int>(i);
-    }
-    return 0;
-}
-
 std::vector<std::wstring> TargetListItems(std::span<const GpuTarget> targets, Language language) {
     std::vector<std::wstring> items;
     for (const GpuTarget& target : targets) items.push_back(TargetItem(target, language));

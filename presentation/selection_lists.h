@@ -11,9 +11,6 @@
 // The target at a target-list index; null when the index is negative or past the list.
 const GpuTarget* SelectedTarget(std::span<const GpuTarget> targets, int targetIndex);
 
-// The target selected at start-up: the first Ready one, else index 0.
-int DefaultTargetIndex(std::span<const GpuTarget> targets);
-
 // One item per target, or the single "no compatible cards" item for an empty list.
 std::vector<std::wstring> TargetListItems(std::span<const GpuTarget> targets, Language language);
 

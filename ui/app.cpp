@@ -179,14 +179,14 @@ bool App::OnInitDialog() {
         }
     }
 
-    DiscoverTestTargets();
+    const std::size_t defaultTargetIndex = DiscoverTestTargets();
 
     for (const wchar_t* item : kLanguageItems) {
         AddComboItem(languageCombo, item);
     }
     SendMessageW(languageCombo, CB_SETCURSEL, 0, 0);
 
-    FillSelectionCombos(static_cast<int>(DefaultTargetIndex(targets)), 1, 0);
+    FillSelectionCombos(static_cast<int>(defaultTargetIndex), 1, 0);
     UpdateConfigurationLabel();
     ShowSelectedTargetStatus();
     SetWindowFrame();
@@ -207,7 +207,7 @@ void App::FillControlTexts() {
     status = idleStatus;
 }
 
-void App::DiscoverTestTargets() {
+std::size_t App::DiscoverTestTargets() {
     TargetDiscovery discovery = services.DiscoverTestTargets();
     targets = std::move(discovery.targets);
     nvidiaPresent = discovery.nvidiaPresent;
@@ -215,12 +215,13 @@ void App::DiscoverTestTargets() {
     if (discovery.status) {
         status = std::move(*discovery.status);
     }
+    return discovery.defaultIndex;
 }
 
 void App::SetWindowFrame() const {
     const DWORD corner = 2;                    // DWMWCP_ROUND
-    const COLORREF caption = RGB(237, 239, 240);
-    const COLORREF captionText = RGB(24, 33, 42);
+    const COLORREF caption = ToColorRef(palette::kBand);
+    const COLORREF captionText = ToColorRef(palette::kDarkText);
     DwmSetWindowAttribute(hwnd, 33, &corner, sizeof(corner));       // DWMWA_WINDOW_CORNER_PREFERENCE
     DwmSetWindowAttribute(hwnd, 35, &caption, sizeof(caption));     // DWMWA_CAPTION_COLOR
     DwmSetWindowAttribute(hwnd, 36, &captionText, sizeof(captionText));  // DWMWA_TEXT_COLOR

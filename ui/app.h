@@ -89,7 +89,7 @@ private:
 
     // Texts and selections.
     void FillControlTexts();
-    void DiscoverTestTargets();
+    std::size_t DiscoverTestTargets();  // returns the index selected at start-up
     void FillSelectionCombos(int targetIndex, int referenceIndex, int filterIndex);
     void FillChartFilterCombo(int filterIndex);
     void OnTargetSelected();

@@ -5,16 +5,17 @@
 
 #include "presentation/drawing.h"
 
+// The window shares the charts' colours, so the charts sit on it seamlessly.
 namespace palette {
-inline constexpr RgbColour kWindowBackground{248, 249, 249};
+inline constexpr RgbColour kWindowBackground = chart_palette::kSurround;
 inline constexpr RgbColour kBand{237, 239, 240};  // header and footer bands
-inline constexpr RgbColour kLine{213, 221, 228};  // lines, card outline, disabled button outline
-inline constexpr RgbColour kCard{255, 255, 255};  // settings card, button surround
-inline constexpr RgbColour kDarkText{24, 33, 42};
-inline constexpr RgbColour kMutedText{78, 93, 107};
-inline constexpr RgbColour kAccentOutline{11, 111, 157};
-inline constexpr RgbColour kAccentText{8, 82, 118};
-inline constexpr RgbColour kButtonFace{229, 243, 250};
+inline constexpr RgbColour kLine = chart_palette::kLine;  // lines, card outline, disabled button outline
+inline constexpr RgbColour kCard = chart_palette::kCard;  // settings card, button surround
+inline constexpr RgbColour kDarkText = chart_palette::kDarkText;
+inline constexpr RgbColour kMutedText = chart_palette::kMutedText;
+inline constexpr RgbColour kAccentOutline = chart_palette::kCurrentBar;
+inline constexpr RgbColour kAccentText = chart_palette::kCurrentText;
+inline constexpr RgbColour kButtonFace = chart_palette::kCurrentStrip;
 inline constexpr RgbColour kPressedButtonFace{210, 231, 242};
 }  // namespace palette
 

@@ -60,14 +60,6 @@ TEST(TargetList, EmptyListHasOneItemAndNoTarget) {
     EXPECT_EQ(TargetListItems({}, ru), (std::vector<std::wstring>{L"Совместимые видеокарты не найдены"}));
     EXPECT_EQ(TargetListItems({}, en), (std::vector<std::wstring>{L"No compatible graphics cards found"}));
     EXPECT_EQ(SelectedTarget({}, 0), nullptr);
-    EXPECT_EQ(DefaultTargetIndex({}), 0);
-}
-
-TEST(TargetList, DefaultIsTheFirstReadyTarget) {
-    GpuTarget notReady = RadeonWithSharedMemory();
-    notReady.directMlStatus = DirectMlStatus::NoDirectMl;
-    EXPECT_EQ(DefaultTargetIndex(std::vector{notReady, notReady, RadeonWithSharedMemory()}), 2);
-    EXPECT_EQ(DefaultTargetIndex(std::vector{notReady}), 0);
 }
 
 TEST(ReferenceList, NoReferenceThenTheRows) {
