@@ -5,6 +5,10 @@
 #   console_interrupt.sh BUILD_DIR TEST_PROGRAM.exe
 set -u
 build_dir=$1 program=$2
+if ! script -qec true /dev/null >/dev/null 2>&1; then
+  echo "skipped: this machine cannot open a pseudo-terminal for script(1)"
+  exit 77
+fi
 report=$(mktemp -d)
 trap 'rm -rf "$report"' EXIT
 
