@@ -21,6 +21,9 @@
 #include "ui/layout.h"
 #include "ui/services.h"
 
+// A child's window rectangle in the dialog's client coordinates; zero when unavailable.
+RECT ChildRect(HWND dialog, int controlId);
+
 inline constexpr UINT WM_APP_PROGRESS = WM_APP + 1;
 inline constexpr UINT WM_APP_FINISHED = WM_APP + 2;
 

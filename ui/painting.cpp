@@ -21,14 +21,6 @@ UINT AlignFlag(TextAlign align) {
     return DT_LEFT;
 }
 
-RECT PlaceholderRect(HWND dialog, int controlId) {
-    RECT rect{};
-    HWND control = GetDlgItem(dialog, controlId);
-    if (control == nullptr || !GetWindowRect(control, &rect)) return RECT{};
-    MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
 }  // namespace
 
 void App::PaintBackground() {
@@ -36,13 +28,13 @@ void App::PaintBackground() {
     HDC dc = paint.dc();
     FillSolid(dc, paint.updateRect(), palette::kWindowBackground);
 
-    const RECT header = PlaceholderRect(hwnd, IDC_HEADER_BAND);
+    const RECT header = ChildRect(hwnd, IDC_HEADER_BAND);
     FillSolid(dc, header, palette::kBand);
     FillSolid(dc, RECT{header.left, header.bottom - 1, header.right, header.bottom}, palette::kLine);
 
-    RoundedRect(dc, PlaceholderRect(hwnd, IDC_SETTINGS_CARD), Scale(15), Scale(15), palette::kCard, palette::kLine);
+    RoundedRect(dc, ChildRect(hwnd, IDC_SETTINGS_CARD), Scale(15), Scale(15), palette::kCard, palette::kLine);
 
-    const RECT footer = PlaceholderRect(hwnd, IDC_FOOTER_BAND);
+    const RECT footer = ChildRect(hwnd, IDC_FOOTER_BAND);
     FillSolid(dc, footer, palette::kBand);
     FillSolid(dc, RECT{footer.left, footer.top, footer.right, footer.top + 1}, palette::kLine);
 }

@@ -8,7 +8,13 @@ namespace {
 
 LayoutRect ToLayoutRect(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
 
-// A child's window rectangle in the dialog's client coordinates; zero when unavailable.
+bool IsCombo(int controlId) {
+    return controlId == IDC_TARGET_COMBO || controlId == IDC_REFERENCE_COMBO || controlId == IDC_FILTER_COMBO ||
+           controlId == IDC_LANGUAGE_COMBO;
+}
+
+}  // namespace
+
 RECT ChildRect(HWND dialog, int controlId) {
     RECT rect{};
     HWND control = GetDlgItem(dialog, controlId);
@@ -16,13 +22,6 @@ RECT ChildRect(HWND dialog, int controlId) {
     MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&rect), 2);
     return rect;
 }
-
-bool IsCombo(int controlId) {
-    return controlId == IDC_TARGET_COMBO || controlId == IDC_REFERENCE_COMBO || controlId == IDC_FILTER_COMBO ||
-           controlId == IDC_LANGUAGE_COMBO;
-}
-
-}  // namespace
 
 int App::Scale(int length) const { return ScaleForDpi(length, dpi); }
 
