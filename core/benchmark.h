@@ -21,9 +21,23 @@ struct SeriesTiming {
     double tflops = 0.0;
 };
 
+// One element of the product as the card computed it, against the FP32 reference.
+struct ElementCheck {
+    std::int32_t row = 0;
+    std::int32_t col = 0;
+    std::uint16_t gpuBits = 0;  // the FP16 value read back
+    float gpu = 0.0f;
+    float reference = 0.0f;
+    float difference = 0.0f;  // |gpu - reference|
+    float tolerance = 0.0f;   // the largest difference that passes
+    bool passed = false;
+};
+
 struct BenchmarkResult {
     SeriesTiming series[BenchmarkPlan::seriesCount] = {};  // in measured order
     SeriesTiming median;
+    ElementCheck checkedElements[3] = {};  // the validation's read-back values
+    std::uint64_t inputsHash = 0;          // HashInputMatrices of A and B as generated
 };
 
 namespace gemm {

@@ -28,13 +28,15 @@ InputMatrices MakeInputMatrices(std::stop_token stopToken) {
     return GenerateInputMatrices(*MakeBatchedStream(), [&stopToken] { return stopToken.stop_requested(); });
 }
 
-void CheckReference(const InputMatrices& inputs, const std::uint16_t (&gpuValues)[3]) {
+ElementChecks CheckReference(const InputMatrices& inputs, const std::uint16_t (&gpuValues)[3]) {
     constexpr std::size_t n = BenchmarkPlan::matrixSize;
     if (inputs.a.size() != n * n || inputs.b.size() != n * n) {
         throw std::invalid_argument("Input matrices have the wrong size");
     }
     const float relativeTolerance = 0.002f;
     const float absoluteTolerance = 0.02f;
+    ElementChecks checks;
+    bool allPassed = true;
     for (std::size_t i = 0; i < 3; ++i) {
         const auto row = static_cast<std::size_t>(kCheckedElements[i].row);
         const auto col = static_cast<std::size_t>(kCheckedElements[i].col);
@@ -46,12 +48,30 @@ void CheckReference(const InputMatrices& inputs, const std::uint16_t (&gpuValues
         const float gpu = HalfToFloat(gpuValues[i]);
         const bool gpuFinite = (gpuValues[i] & 0x7C00u) != 0x7C00u;
         // Written so that a NaN on either side fails instead of slipping through.
-        const bool withinTolerance =
-            std::fabs(gpu - ref) <= std::fabs(ref) * relativeTolerance + absoluteTolerance;
-        if (!gpuFinite || !withinTolerance) {
-            throw std::runtime_error("FP32 reference check failed");
-        }
+        const float tolerance = std::fabs(ref) * relativeTolerance + absoluteTolerance;
+        const bool withinTolerance = std::fabs(gpu - ref) <= tolerance;
+        const bool passed = gpuFinite && withinTolerance;
+        checks[i] = {kCheckedElements[i].row, kCheckedElements[i].col, gpuValues[i], gpu, ref,
+                     std::fabs(gpu - ref), tolerance, passed};
+        allPassed = allPassed && passed;
     }
+    if (!allPassed) throw ReferenceCheckFailed(checks);
+    return checks;
+}
+
+InputsHashInBackground::InputsHashInBackground(const InputMatrices& inputs)
+    : hash_(std::async(std::launch::async, [&inputs] { return HashInputMatrices(inputs); })) {}
+
+std::uint64_t InputsHashInBackground::Get() { return hash_.get(); }
+
+BenchmarkResult ValidatedResult(const SeriesTiming (&series)[BenchmarkPlan::seriesCount],
+                                const InputMatrices& inputs, const std::uint16_t (&gpuValues)[3],
+                                std::uint64_t inputsHash) {
+    const ElementChecks checks = CheckReference(inputs, gpuValues);
+    BenchmarkResult result = MakeResult(series);
+    std::copy(checks.begin(), checks.end(), result.checkedElements);
+    result.inputsHash = inputsHash;
+    return result;
 }
 
 }  // namespace gemm

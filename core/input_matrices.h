@@ -2,9 +2,15 @@
 // The two FP16 input matrices, generated bit-identically from a fixed seed, and the FP32
 // check of three product elements against the values the card produced.
 
+#include <array>
 #include <cstdint>
+#include <future>
+#include <span>
+#include <stdexcept>
 #include <stop_token>
 #include <vector>
+
+#include "core/benchmark.h"
 
 namespace gemm {
 
@@ -23,9 +29,47 @@ inline constexpr MatrixPosition kCheckedElements[3] = {{0, 0}, {17, 456}, {8191,
 // Throws gemm::Cancelled when a stop is requested (checked every 1,048,576 elements).
 InputMatrices MakeInputMatrices(std::stop_token stopToken);
 
-// Throws std::runtime_error("FP32 reference check failed") when a GPU value is not finite
-// or lies outside the tolerance of the FP32 dot product.
-void CheckReference(const InputMatrices& inputs, const std::uint16_t (&gpuValues)[3]);
+using ElementChecks = std::array<ElementCheck, 3>;
+
+// The check's failure: what() is "FP32 reference check failed"; the elements say why.
+class ReferenceCheckFailed : public std::runtime_error {
+public:
+    explicit ReferenceCheckFailed(const ElementChecks& elements)
+        : std::runtime_error("FP32 reference check failed"), elements_(elements) {}
+    const ElementChecks& Elements() const { return elements_; }
+
+private:
+    ElementChecks elements_;
+};
+
+// Returns the three elements against their FP32 dot products. Throws ReferenceCheckFailed
+// when a GPU value is not finite or lies outside the tolerance.
+ElementChecks CheckReference(const InputMatrices& inputs, const std::uint16_t (&gpuValues)[3]);
+
+// A 64-bit hash of A's and then B's FP16 bit patterns as little-endian bytes: XXH64 with
+// seed 0, so any xxHash tool gives the same value for the two matrices written out in a row.
+std::uint64_t HashInputMatrices(const InputMatrices& inputs);
+
+// Hashes the inputs on a thread of its own while the GPU works, so the hash adds nothing to
+// the run's length on a machine with a second core. The inputs must outlive the object;
+// destroying it waits for the hash.
+class InputsHashInBackground {
+public:
+    explicit InputsHashInBackground(const InputMatrices& inputs);
+    std::uint64_t Get();  // once
+
+private:
+    std::future<std::uint64_t> hash_;
+};
+
+// The end of every backend's run: checks the read-back values and returns the result of the
+// series with the checked elements and the inputs' hash. Throws as CheckReference does.
+BenchmarkResult ValidatedResult(const SeriesTiming (&series)[BenchmarkPlan::seriesCount],
+                                const InputMatrices& inputs, const std::uint16_t (&gpuValues)[3],
+                                std::uint64_t inputsHash);
+
+// XXH64 with seed 0 of the parts' bytes in a row.
+std::uint64_t Xxh64(std::span<const std::span<const unsigned char>> parts);
 
 std::uint16_t FloatToHalf(float value);
 float HalfToFloat(std::uint16_t half);

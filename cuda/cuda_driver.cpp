@@ -28,6 +28,7 @@ CudaDriverModule CudaDriverModule::LoadSystem() {
     lib.Bind(f.cuDeviceGetName, "cuDeviceGetName");
     lib.Bind(f.cuDeviceTotalMem_v2, "cuDeviceTotalMem_v2");
     lib.Bind(f.cuDeviceGetPCIBusId, "cuDeviceGetPCIBusId");
+    lib.Bind(f.cuDeviceGetAttribute, "cuDeviceGetAttribute");
     lib.Bind(f.cuDevicePrimaryCtxRetain, "cuDevicePrimaryCtxRetain");
     lib.Bind(f.cuDevicePrimaryCtxRelease_v2, "cuDevicePrimaryCtxRelease_v2");
     lib.Bind(f.cuCtxGetCurrent, "cuCtxGetCurrent");

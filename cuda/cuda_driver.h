@@ -50,6 +50,9 @@ struct CudaDriverFunctions {
     CUresult (*cuEventSynchronize)(CUevent event) = nullptr;
     CUresult (*cuEventElapsedTime_v2)(float* milliseconds, CUevent start, CUevent end) = nullptr;
 
+    // Optional: what a result records about the card (compute capability, SM count).
+    CUresult (*cuDeviceGetAttribute)(int* value, int attribute, CUdevice device) = nullptr;
+
     // True when every stage-2 function is present.
     bool HasRuntimeFunctions() const;
 };

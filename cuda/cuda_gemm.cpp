@@ -107,6 +107,7 @@ BenchmarkResult RunCuda(CudaRuntimeApi& cuda, CublasApi& cublas, MatrixGenerator
               cuda.cudaMemcpyAsync(b.get(), inputs.b.data(), kMatrixBytes, cudaMemcpyHostToDevice,
                                    stream.get()),
               "cudaMemcpy B");
+    InputsHashInBackground inputsHash(inputs);
     CheckCublas(cublas, cublas.cublasSetStream_v2(handle.get(), stream.get()), "cublasSetStream");
     // Reductions inside the multiplication keep the FP32 compute precision.
     CheckCublas(cublas,
@@ -165,8 +166,7 @@ BenchmarkResult RunCuda(CudaRuntimeApi& cuda, CublasApi& cublas, MatrixGenerator
                                   cudaMemcpyDeviceToHost),
                   "cudaMemcpy result");
     }
-    CheckReference(inputs, values);
-    return MakeResult(series);
+    return ValidatedResult(series, inputs, values, inputsHash.Get());
 }
 
 BenchmarkResult RunCuda(int cudaOrdinal, std::stop_token stopToken,

@@ -241,6 +241,16 @@ cudaError_t CudaRuntimeLayer::cudaDeviceGetPCIBusId(char* pciBusId, int length, 
     return driver_.cuDeviceGetPCIBusId(pciBusId, length, device);
 }
 
+cudaError_t CudaRuntimeLayer::cudaDeviceGetAttribute(int* value, int attribute, int ordinal) {
+    if (const cudaError_t status = Initialize(); status != cudaSuccess) return status;
+    if (driver_.cuDeviceGetAttribute == nullptr) return 801;  // cudaErrorNotSupported
+    CUdevice device = 0;
+    if (const CUresult status = driver_.cuDeviceGet(&device, ordinal); status != CUDA_SUCCESS) {
+        return status;
+    }
+    return driver_.cuDeviceGetAttribute(value, attribute, device);
+}
+
 cudaError_t CudaRuntimeLayer::cudaSetDevice(int ordinal) {
     if (const cudaError_t status = Initialize(); status != cudaSuccess) return status;
     return MakePrimaryContextCurrent(ordinal);

@@ -38,6 +38,7 @@ public:
     cudaError_t cudaGetDeviceCount(int* count) override;
     cudaError_t cudaGetDeviceProperties(cudaDeviceProp* prop, int device) override;
     cudaError_t cudaDeviceGetPCIBusId(char* pciBusId, int length, int device) override;
+    cudaError_t cudaDeviceGetAttribute(int* value, int attribute, int device) override;
     cudaError_t cudaSetDevice(int device) override;
     cudaError_t cudaMalloc(void** devicePointer, std::size_t size) override;
     cudaError_t cudaFree(void* devicePointer) override;

@@ -48,6 +48,8 @@ public:
     virtual cudaError_t cudaGetDeviceCount(int* count) = 0;
     virtual cudaError_t cudaGetDeviceProperties(cudaDeviceProp* prop, int device) = 0;
     virtual cudaError_t cudaDeviceGetPCIBusId(char* pciBusId, int length, int device) = 0;
+    // A device attribute (cudaDevAttr* numbering); 801, not supported, where unavailable.
+    virtual cudaError_t cudaDeviceGetAttribute(int* /*value*/, int /*attribute*/, int /*device*/) { return 801; }
     // Makes the device's primary context current on the calling thread.
     virtual cudaError_t cudaSetDevice(int device) = 0;
     virtual cudaError_t cudaMalloc(void** devicePointer, std::size_t size) = 0;

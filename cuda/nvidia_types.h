@@ -37,6 +37,11 @@ inline constexpr unsigned int cudaStreamNonBlocking = 0x01;
 
 // The device properties the program reads. The program's own runtime layer fills this
 // record, so it holds only these two members.
+// Device attributes (the CUDA Runtime and driver number them alike).
+inline constexpr int cudaDevAttrMultiProcessorCount = 16;
+inline constexpr int cudaDevAttrComputeCapabilityMajor = 75;
+inline constexpr int cudaDevAttrComputeCapabilityMinor = 76;
+
 struct cudaDeviceProp {
     char name[256];
     std::size_t totalGlobalMem;

@@ -150,6 +150,7 @@ BenchmarkResult RunDirectMl(DmlPlatform& platform, AdapterLuid adapterLuid,
                                  ResourceState::GenericRead);
     UploadMatrix(platform, upload.get(), inputs.a, 0);
     UploadMatrix(platform, upload.get(), inputs.b, kMatrixBytes);
+    InputsHashInBackground inputsHash(inputs);
     const ComRef bufferA = CreateBuffer(platform, device.get(), kMatrixBytes, HeapType::Default,
                                         ResourceState::CopyDest);
     const ComRef bufferB = CreateBuffer(platform, device.get(), kMatrixBytes, HeapType::Default,
@@ -271,9 +272,7 @@ BenchmarkResult RunDirectMl(DmlPlatform& platform, AdapterLuid adapterLuid,
     context.SubmitAndWait(device.get(), list);
     std::uint16_t values[3] = {};
     ReadBack(platform, readback.get(), values, sizeof values);
-    CheckReference(inputs, values);
-
-    return MakeResult(series);
+    return ValidatedResult(series, inputs, values, inputsHash.Get());
 }
 
 }  // namespace gemm

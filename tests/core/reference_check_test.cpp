@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <span>
 #include <stdexcept>
+#include <string_view>
 #include <vector>
 
 #include "core/benchmark.h"
@@ -126,6 +128,52 @@ TEST_F(ReferenceCheckTest, RefusesMatricesOfTheWrongSize) {
     small.b.assign(16, 0);
     const std::uint16_t gpu[3] = {0, 0, 0};
     EXPECT_THROW(gemm::CheckReference(small, gpu), std::invalid_argument);
+}
+
+TEST_F(ReferenceCheckTest, HandsBackEachElementWithItsReferenceAndTolerance) {
+    A(0, 0) = kTen;
+    B(0, 0) = kOne;
+    const std::uint16_t gpu[3] = {kTenPlus5Steps, 0, kTenPlus6Steps};
+    SeriesTiming series[BenchmarkPlan::seriesCount];
+    for (SeriesTiming& s : series) s = {5.0, 219.9};
+    try {
+        gemm::ValidatedResult(series, *inputs_, gpu, 7);
+        FAIL() << "element (8191, 8191) is outside its tolerance";
+    } catch (const gemm::ReferenceCheckFailed& failure) {
+        const gemm::ElementChecks& checks = failure.Elements();
+        EXPECT_EQ(checks[0].row, 0);
+        EXPECT_EQ(checks[0].gpu, 10.0390625f);
+        EXPECT_EQ(checks[0].reference, 10.0f);
+        EXPECT_FLOAT_EQ(checks[0].difference, 0.0390625f);
+        EXPECT_FLOAT_EQ(checks[0].tolerance, 0.04f);
+        EXPECT_TRUE(checks[0].passed);
+        EXPECT_EQ(checks[2].gpuBits, kTenPlus6Steps);
+        EXPECT_FALSE(checks[2].passed);
+    }
+
+    const std::uint16_t good[3] = {kTen, 0, 0};
+    gemm::InputsHashInBackground hash(*inputs_);
+    const BenchmarkResult result = gemm::ValidatedResult(series, *inputs_, good, hash.Get());
+    EXPECT_EQ(result.checkedElements[1].row, 17);
+    EXPECT_TRUE(result.checkedElements[2].passed);
+    EXPECT_EQ(result.inputsHash, gemm::HashInputMatrices(*inputs_));
+}
+
+TEST(InputHashTest, IsXxh64OverThePartsInARow) {
+    const auto hash = [](std::string_view text) {
+        const std::span<const unsigned char> part(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+        return gemm::Xxh64(std::span(&part, 1));
+    };
+    EXPECT_EQ(hash(""), 0xEF46DB3751D8E999ull);
+    EXPECT_EQ(hash("abc"), 0x44BC2CF5AD770999ull);
+    EXPECT_EQ(hash("Nobody inspects the spammish repetition"), 0xFBCEA83C8A378BF1ull);
+
+    // Split anywhere, the stream hashes the same as the whole.
+    std::vector<unsigned char> bytes(100);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>(i * 37 + 11);
+    const std::span<const unsigned char> whole(bytes);
+    const std::span<const unsigned char> split[] = {whole.subspan(0, 7), whole.subspan(7, 50), whole.subspan(57)};
+    EXPECT_EQ(gemm::Xxh64(split), gemm::Xxh64(std::span(&whole, 1)));
 }
 
 }  // namespace
