@@ -1,12 +1,17 @@
 #include "cli/app.h"
 
 #include <exception>
+#include <optional>
 #include <span>
 #include <string>
 
+#include "cli/build_info.h"
+#include "cli/clock_sampler.h"
+#include "cli/compare.h"
 #include "cli/exit_codes.h"
 #include "cli/options.h"
 #include "cli/progress_display.h"
+#include "core/input_matrices.h"
 #include "presentation/configuration.h"
 #include "presentation/control_texts.h"
 #include "presentation/number_format.h"
@@ -47,8 +52,19 @@ RunShape ShapeFor(const GpuTarget& target) {
 }
 
 int UsageError(Console& console, const std::string& message) {
-    console.err << "mivaro-cli: " << message << "\n\n" << UsageText();
+    console.err << "mivaro-cli: " << message << " (see 'mivaro-cli --help')\n";
     return ToInt(ExitCode::UsageError);
+}
+
+// Flushes standard output and turns a failed write into its own exit code: a result that
+// never reached its file or pipe must not look like success.
+int Delivered(Console& console, int code) {
+    console.out.flush();
+    if (console.out.fail()) {
+        console.err << "mivaro-cli: the output could not be written (disk full or pipe closed)\n";
+        return ToInt(ExitCode::OutputError);
+    }
+    return code;
 }
 
 bool AnyReady(const DiscoveredSystem& system) {
@@ -89,43 +105,57 @@ int List(const DiscoveredSystem& system, Language lang, Console& console) {
         text += L'\n';
     }
     console.out << WideToUtf8(text);
-    return ToInt(AnyReady(system) ? ExitCode::Success : ExitCode::NoCompatibleGpu);
+    return Delivered(console, ToInt(AnyReady(system) ? ExitCode::Success : ExitCode::NoCompatibleGpu));
 }
 
+// Writes what the run produced. With --json the document goes to standard output and the
+// human summary of a completed run to standard error; without, the summary to standard output.
 int Finish(const RunReport& report, const Options& options, Console& console, ExitCode code) {
     if (options.json) {
         console.out << WriteJsonReport(report);
     }
     if (report.status == RunStatus::Completed) {
-        if (!options.json) console.out << WriteTextReport(report);
+        (options.json ? console.err : console.out) << WriteTextReport(report);
+    } else if (report.status == RunStatus::TargetOutOfRange) {
+        console.err << "mivaro-cli: " << WideToUtf8(report.message.en) << '\n';
     } else {
         WriteLine(console.err, report.message.Get(options.language));
     }
-    console.out.flush();
-    return ToInt(code);
+    return Delivered(console, ToInt(code));
+}
+
+TextPair OutOfRangeMessage(int target, std::size_t count) {
+    // Usage and option errors are in English in both languages.
+    const std::string text = "--target " + std::to_string(target) + ": there " +
+                             (count == 1 ? std::string("is 1 card, numbered 0")
+                                         : "are " + std::to_string(count) + " cards, numbered 0 to " +
+                                               std::to_string(count - 1)) +
+                             " (see 'mivaro-cli list')";
+    const std::wstring wide = Utf8ToWide(text);
+    return {wide, wide};
 }
 
 int Run(System& system, const DiscoveredSystem& found, const Options& options, Console& console,
         std::stop_token stopToken) {
     RunReport report;
+    report.tool = ThisBuild();
+    report.startedAt = FormatUtcIso8601(system.SecondsSinceEpoch());
+    report.host = system.Host();
     report.language = options.language;
     report.reference = options.reference;
     report.show = options.show;
     report.components = found.components;
 
-    if (options.target && static_cast<std::size_t>(*options.target) >= found.targets.size()) {
-        const std::string count = std::to_string(found.targets.size());
-        return UsageError(console, "--target " + std::to_string(*options.target) + ": " +
-                                       (found.targets.empty()
-                                            ? std::string("no graphics card was found")
-                                            : "there are " + count + " cards, numbered 0 to " +
-                                                  std::to_string(found.targets.size() - 1)) +
-                                       " (see 'mivaro-cli list')");
-    }
+    // Without any card, a card number cannot be wrong: there is simply no compatible GPU.
     if (found.targets.empty()) {
         report.status = RunStatus::NoCompatibleGpu;
         report.message = found.status;
         return Finish(report, options, console, ExitCode::NoCompatibleGpu);
+    }
+    if (options.target && static_cast<std::size_t>(*options.target) >= found.targets.size()) {
+        report.status = RunStatus::TargetOutOfRange;
+        report.message = OutOfRangeMessage(*options.target, found.targets.size());
+        return Finish(report, options, console, ExitCode::UsageError);
     }
 
     const std::size_t index = options.target ? static_cast<std::size_t>(*options.target) : found.defaultIndex;
@@ -148,30 +178,46 @@ int Run(System& system, const DiscoveredSystem& found, const Options& options, C
     }
 
     report.pciBusId = system.PciBusId(target);
+    report.card = system.Details(target);
     ClockAccess clocks = system.OpenClocks(target, report.pciBusId);
     report.clocks.available = clocks.monitor != nullptr;
     report.clocks.unavailableReason = clocks.unavailableReason;
+    report.clocks.intervalMs = static_cast<int>(system.ClockSampleInterval().count());
+    report.card.uuid = clocks.uuid;
+    report.card.driverVersion = clocks.driverVersion;
 
     ExitCode code = ExitCode::Success;
     {
         ProgressDisplay progress(console.err, console.errIsTerminal);
         progress.Show(WideToUtf8(PreparingStatus().Get(options.language)));
+        std::optional<ClockSampler> sampler;
+        if (clocks.monitor) sampler.emplace(*clocks.monitor, system.ClockSampleInterval());
+        // Series k runs from progress k - 1 to progress k (series 1 after the warm-up).
         const gemm::ProgressCallback onProgress = [&](int value) {
-            // The series has been timed already; sampling here stays outside the measurement.
-            if (value > 0 && clocks.monitor) {
-                report.clocks.samples.push_back({value, clocks.monitor->Sample()});
+            if (sampler) {
+                if (value > 0) report.clocks.series.push_back(sampler->End());
+                if (value < BenchmarkPlan::seriesCount) sampler->Begin(value + 1);
             }
             progress.Show(WideToUtf8(ProgressStatus(static_cast<std::uint64_t>(value)).Get(options.language)));
         };
         try {
             report.result = system.Run(target, stopToken, onProgress);
             report.hasResult = true;
+            report.checkedElements.assign(std::begin(report.result.checkedElements),
+                                          std::end(report.result.checkedElements));
+            report.inputsHash = report.result.inputsHash;
             report.status = RunStatus::Completed;
             report.message = CompletedStatus();
         } catch (const gemm::Cancelled&) {
-            report.status = RunStatus::Stopped;
+            report.status = RunStatus::Interrupted;
             report.message = StoppedStatus();
             code = ExitCode::Interrupted;
+        } catch (const gemm::ReferenceCheckFailed& error) {
+            report.status = RunStatus::Error;
+            report.errorText = error.what();
+            report.checkedElements.assign(error.Elements().begin(), error.Elements().end());
+            report.message = BenchmarkErrorStatus(error.what());
+            code = ExitCode::BenchmarkError;
         } catch (const std::exception& error) {
             report.status = RunStatus::Error;
             report.errorText = error.what();
@@ -180,6 +226,27 @@ int Run(System& system, const DiscoveredSystem& found, const Options& options, C
         }
     }  // the progress line is gone before the result is written
     return Finish(report, options, console, code);
+}
+
+int Compare(const Options& options, System& system, Console& console) {
+    std::string texts[2];
+    for (std::size_t i = 0; i < 2; ++i) {
+        std::optional<std::string> text = system.ReadFile(options.compareFiles[i]);
+        if (!text) {
+            console.err << "mivaro-cli: compare: '" << EscapedArgument(options.compareFiles[i])
+                        << "' cannot be read\n";
+            return ToInt(ExitCode::UsageError);
+        }
+        texts[i] = std::move(*text);
+    }
+    const Comparison comparison =
+        CompareDocuments(options.compareFiles[0], texts[0], options.compareFiles[1], texts[1]);
+    if (!comparison.error.empty()) {
+        console.err << "mivaro-cli: compare: " << comparison.error << '\n';
+        return ToInt(ExitCode::UsageError);
+    }
+    console.out << comparison.text;
+    return Delivered(console, ToInt(ExitCode::Success));
 }
 
 }  // namespace
@@ -197,7 +264,14 @@ int RunCli(const std::vector<std::string_view>& args, System& system, Console co
     const Options& options = *parsed.options;
     if (options.command == Command::Help) {
         console.out << UsageText();
-        return ToInt(ExitCode::Success);
+        return Delivered(console, ToInt(ExitCode::Success));
+    }
+    if (options.command == Command::Version) {
+        console.out << VersionText(ThisBuild());
+        return Delivered(console, ToInt(ExitCode::Success));
+    }
+    if (options.command == Command::Compare) {
+        return Compare(options, system, console);
     }
 
     DiscoveredSystem found;

@@ -1,5 +1,6 @@
 #pragma once
-// GPU clock samples taken between the timed series, to show whether the card throttled.
+// GPU clock, power and temperature samples taken while the timed series run, to show whether
+// the card throttled.
 
 #include <cstdint>
 #include <memory>
@@ -14,9 +15,12 @@ namespace cli {
 struct ClockSample {
     std::uint32_t smClockMHz = 0;
     std::uint64_t eventReasons = 0;  // NVML clocks-event reason bits
+    std::optional<std::uint32_t> powerMilliwatts;  // nullopt where the card does not report it
+    std::optional<std::uint32_t> temperatureC;
 };
 
-// Reads the clocks of one card. Sampling happens outside the timed work.
+// Reads the clocks of one card. Sampling runs beside the timed work on the CPU; the queries
+// do not touch the GPU's queue.
 class ClockMonitor {
 public:
     virtual ~ClockMonitor() = default;
@@ -28,6 +32,9 @@ public:
 struct ClockAccess {
     std::unique_ptr<ClockMonitor> monitor;
     TextPair unavailableReason;
+    // What the driver tells about the card while the monitor is open; empty when unknown.
+    std::string uuid;
+    std::string driverVersion;  // the display driver's release, e.g. "580.65.06"
 };
 
 // The names of the set reason bits, lowest bit first, in NVML's own terms. Unknown bits

@@ -6,6 +6,10 @@ namespace cli {
 
 bool StandardErrorIsTerminal();
 
+// A write to a closed pipe fails with an error the program reports, instead of ending the
+// process silently through SIGPIPE (Windows already behaves so).
+void LetWritesToClosedPipesFail();
+
 class Utf8ConsoleOutput {
 public:
     Utf8ConsoleOutput();

@@ -9,6 +9,8 @@ bool StandardErrorIsTerminal() {
     return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
+void LetWritesToClosedPipesFail() {}
+
 Utf8ConsoleOutput::Utf8ConsoleOutput() {
     const UINT previous = GetConsoleOutputCP();
     if (previous != 0 && previous != CP_UTF8 && SetConsoleOutputCP(CP_UTF8)) {

@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <cerrno>
+#include <iterator>
 #include <optional>
 #include <stdexcept>
 #include <thread>
@@ -25,8 +26,10 @@ extern "C" void OnInterrupt(int) {
     errno = savedErrno;
 }
 
+constexpr int kSignals[] = {SIGINT, SIGTERM};
+
 struct State {
-    struct sigaction previous {};
+    struct sigaction previous[2] {};  // per kSignals entry
     std::jthread watcher;
 };
 std::optional<State> gState;
@@ -58,13 +61,13 @@ InterruptHandler::InterruptHandler(std::stop_source source) {
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
-    // One-shot: the second Ctrl+C meets the default action and ends the process.
+    // One-shot: the second Ctrl+C (or SIGTERM) meets the default action and ends the process.
     action.sa_flags = SA_RESETHAND | SA_RESTART;
-    sigaction(SIGINT, &action, &state.previous);
+    for (std::size_t i = 0; i < std::size(kSignals); ++i) sigaction(kSignals[i], &action, &state.previous[i]);
 }
 
 InterruptHandler::~InterruptHandler() {
-    sigaction(SIGINT, &gState->previous, nullptr);
+    for (std::size_t i = 0; i < std::size(kSignals); ++i) sigaction(kSignals[i], &gState->previous[i], nullptr);
     const char quit = 'q';
     [[maybe_unused]] const auto written = write(gPipe[1], &quit, 1);
     gState->watcher.join();

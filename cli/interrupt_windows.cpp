@@ -1,6 +1,8 @@
 #include "cli/interrupt.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <stdexcept>
 
@@ -13,18 +15,25 @@ namespace {
 std::mutex gMutex;
 std::stop_source gSource{std::nostopstate};
 bool gInstalled = false;
+std::condition_variable gRemoved;
 std::atomic<bool> gInterrupted{false};
 
 BOOL WINAPI OnConsoleControl(DWORD type) {
-    if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) {
+    const bool closing = type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT;
+    if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT && !closing) {
         return FALSE;
     }
-    if (gInterrupted.exchange(true)) {
-        return FALSE;  // second interrupt: the default handler ends the process
+    if (gInterrupted.exchange(true) && !closing) {
+        return FALSE;  // second Ctrl+C: the default handler ends the process
     }
-    const std::lock_guard lock(gMutex);
+    std::unique_lock lock(gMutex);
     if (gInstalled) {
         gSource.request_stop();
+    }
+    if (closing) {
+        // The process ends when this returns: give the run time to stop and write its
+        // document first (Windows allows about five seconds).
+        gRemoved.wait_for(lock, std::chrono::milliseconds(4500), [] { return !gInstalled; });
     }
     return TRUE;
 }
@@ -50,6 +59,7 @@ InterruptHandler::~InterruptHandler() {
     const std::lock_guard lock(gMutex);
     gInstalled = false;
     gSource = std::stop_source{std::nostopstate};
+    gRemoved.notify_all();
 }
 
 bool InterruptHandler::Interrupted() const { return gInterrupted; }

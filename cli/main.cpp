@@ -11,6 +11,7 @@
 
 int main(int argc, char** argv) {
     const std::vector<std::string_view> args(argv + 1, argv + argc);
+    cli::LetWritesToClosedPipesFail();
     const cli::Utf8ConsoleOutput utf8Console;
     cli::RealSystem system;
     std::stop_source stop;

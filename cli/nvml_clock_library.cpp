@@ -18,6 +18,11 @@ public:
         // Drivers before the clocks-event names export the same call as "throttle reasons".
         const bool reasons = library_.Bind(reasons_, "nvmlDeviceGetCurrentClocksEventReasons") ||
                              library_.Bind(reasons_, "nvmlDeviceGetCurrentClocksThrottleReasons");
+        // Optional: a card or driver without them still gives clocks.
+        library_.Bind(power_, "nvmlDeviceGetPowerUsage");
+        library_.Bind(temperature_, "nvmlDeviceGetTemperature");
+        library_.Bind(uuid_, "nvmlDeviceGetUUID");
+        library_.Bind(driverVersion_, "nvmlSystemGetDriverVersion");
         return library_.Bind(init_, "nvmlInit_v2") && library_.Bind(shutdown_, "nvmlShutdown") &&
                library_.Bind(byBusId_, "nvmlDeviceGetHandleByPciBusId_v2") &&
                library_.Bind(clockInfo_, "nvmlDeviceGetClockInfo") && reasons;
@@ -33,6 +38,18 @@ public:
     int ClocksEventReasons(Device device, unsigned long long* reasons) override {
         return reasons_ ? reasons_(device, reasons) : kNotLoaded;
     }
+    int PowerUsageMilliwatts(Device device, unsigned int* milliwatts) override {
+        return power_ ? power_(device, milliwatts) : kNotLoaded;
+    }
+    int TemperatureC(Device device, unsigned int* celsius) override {
+        return temperature_ ? temperature_(device, 0 /* NVML_TEMPERATURE_GPU */, celsius) : kNotLoaded;
+    }
+    int Uuid(Device device, char* uuid, unsigned int length) override {
+        return uuid_ ? uuid_(device, uuid, length) : kNotLoaded;
+    }
+    int DriverVersion(char* version, unsigned int length) override {
+        return driverVersion_ ? driverVersion_(version, length) : kNotLoaded;
+    }
 
 private:
     gemm::DynamicLibrary library_;
@@ -41,6 +58,10 @@ private:
     int (*byBusId_)(const char*, Device*) = nullptr;
     int (*clockInfo_)(Device, int, unsigned int*) = nullptr;
     int (*reasons_)(Device, unsigned long long*) = nullptr;
+    int (*power_)(Device, unsigned int*) = nullptr;
+    int (*temperature_)(Device, int, unsigned int*) = nullptr;
+    int (*uuid_)(Device, char*, unsigned int) = nullptr;
+    int (*driverVersion_)(char*, unsigned int) = nullptr;
 };
 
 }  // namespace

@@ -21,7 +21,11 @@ public:
         if (api_->SmClockMHz(device_, &clock) != 0 || api_->ClocksEventReasons(device_, &reasons) != 0) {
             return std::nullopt;
         }
-        return ClockSample{clock, reasons};
+        ClockSample sample{clock, reasons, std::nullopt, std::nullopt};
+        unsigned int value = 0;
+        if (api_->PowerUsageMilliwatts(device_, &value) == 0) sample.powerMilliwatts = value;
+        if (api_->TemperatureC(device_, &value) == 0) sample.temperatureC = value;
+        return sample;
     }
 
 private:
@@ -29,30 +33,45 @@ private:
     NvmlClockApi::Device device_;
 };
 
-TextPair Reason(std::wstring ru, std::wstring en) { return {std::move(ru), std::move(en)}; }
+ClockAccess Unavailable(std::wstring ru, std::wstring en) {
+    ClockAccess access;
+    access.unavailableReason = {std::move(ru), std::move(en)};
+    return access;
+}
+
+// A text NVML wrote into a buffer of 96 bytes (its longest UUID and version texts are 80).
+template <typename Query>
+std::string NvmlText(Query query) {
+    char text[96] = {};
+    if (query(text, static_cast<unsigned int>(sizeof text)) != 0) return {};
+    text[sizeof text - 1] = '\0';
+    return text;
+}
 
 }  // namespace
 
 ClockAccess OpenNvmlClocks(std::unique_ptr<NvmlClockApi> api, const std::string& pciBusId) {
     if (pciBusId.empty()) {
-        return {nullptr, Reason(L"PCI-адрес видеокарты неизвестен", L"the card's PCI bus id is unknown")};
+        return Unavailable(L"PCI-адрес видеокарты неизвестен", L"the card's PCI bus id is unknown");
     }
     if (!api->Load()) {
-        return {nullptr, Reason(L"библиотека NVML недоступна", L"the NVML library is unavailable")};
+        return Unavailable(L"библиотека NVML недоступна", L"the NVML library is unavailable");
     }
     if (const int rc = api->Init(); rc != 0) {
         const std::wstring code = std::to_wstring(rc);
-        return {nullptr, Reason(L"NVML не инициализирован (код " + code + L")",
-                                L"NVML could not be initialised (code " + code + L")")};
+        return Unavailable(L"NVML не инициализирован (код " + code + L")",
+                           L"NVML could not be initialised (code " + code + L")");
     }
     NvmlClockApi::Device device = nullptr;
     if (api->DeviceByPciBusId(pciBusId.c_str(), &device) != 0) {
         api->Shutdown();
         const std::wstring busId(pciBusId.begin(), pciBusId.end());
-        return {nullptr, Reason(L"NVML не знает устройства с PCI-адресом " + busId,
-                                L"NVML has no device with PCI bus id " + busId)};
+        return Unavailable(L"NVML не знает устройства с PCI-адресом " + busId,
+                           L"NVML has no device with PCI bus id " + busId);
     }
-    return {std::make_unique<NvmlClockMonitor>(std::move(api), device), {}};
+    std::string uuid = NvmlText([&](char* text, unsigned int length) { return api->Uuid(device, text, length); });
+    std::string driver = NvmlText([&](char* text, unsigned int length) { return api->DriverVersion(text, length); });
+    return {std::make_unique<NvmlClockMonitor>(std::move(api), device), {}, std::move(uuid), std::move(driver)};
 }
 
 }  // namespace cli

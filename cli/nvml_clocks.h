@@ -1,6 +1,6 @@
 #pragma once
-// SM clock and clock-event (throttle) reasons of one NVIDIA card through NVML, the device
-// found by its PCI bus id (CUDA ordinals and NVML indexes need not agree).
+// SM clock, clock-event (throttle) reasons, power and temperature of one NVIDIA card through
+// NVML, the device found by its PCI bus id (CUDA ordinals and NVML indexes need not agree).
 
 #include <memory>
 #include <string>
@@ -24,6 +24,11 @@ public:
     virtual int DeviceByPciBusId(const char* pciBusId, Device* device) = 0;
     virtual int SmClockMHz(Device device, unsigned int* clockMHz) = 0;
     virtual int ClocksEventReasons(Device device, unsigned long long* reasons) = 0;
+    virtual int PowerUsageMilliwatts(Device device, unsigned int* milliwatts) = 0;
+    virtual int TemperatureC(Device device, unsigned int* celsius) = 0;
+    // Zero-terminated texts of at most length bytes.
+    virtual int Uuid(Device device, char* uuid, unsigned int length) = 0;
+    virtual int DriverVersion(char* version, unsigned int length) = 0;
 };
 
 // A monitor for the card with this bus id, or the reason why there is none. The monitor

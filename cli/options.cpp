@@ -22,20 +22,32 @@ std::optional<int> ParseIndex(std::string_view text) {
     return value;
 }
 
-std::string Quoted(std::string_view text) {
-    std::string quoted;
-    quoted.reserve(text.size() + 2);
-    quoted.append(1, '\'').append(text).append(1, '\'');
-    return quoted;
-}
+std::string Quoted(std::string_view text) { return "'" + EscapedArgument(text) + "'"; }
 
 }  // namespace
+
+std::string EscapedArgument(std::string_view text) {
+    constexpr std::size_t kShownBytes = 40;
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string shown;
+    for (std::size_t i = 0; i < text.size() && i < kShownBytes; ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
+            shown += static_cast<char>(byte);
+        } else {
+            shown += {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
+        }
+    }
+    if (text.size() > kShownBytes) shown += "...";
+    return shown;
+}
 
 ParseOutcome ParseOptions(const std::vector<std::string_view>& args) {
     Options options;
     std::optional<Command> command;
     std::set<std::string, std::less<>> seen;
     bool help = false;
+    bool version = false;
     const auto fail = [](std::string message) { return ParseOutcome{std::nullopt, std::move(message)}; };
 
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -44,7 +56,15 @@ ParseOutcome ParseOptions(const std::vector<std::string_view>& args) {
             help = true;
             continue;
         }
+        if (arg == "--version") {
+            version = true;
+            continue;
+        }
         if (!arg.starts_with("-")) {
+            if (command == Command::Compare && options.compareFiles.size() < 2) {
+                options.compareFiles.emplace_back(arg);
+                continue;
+            }
             if (command) {
                 return fail("unexpected argument " + Quoted(arg) + " after the command");
             }
@@ -52,8 +72,10 @@ ParseOutcome ParseOptions(const std::vector<std::string_view>& args) {
                 command = Command::Run;
             } else if (arg == "list") {
                 command = Command::List;
+            } else if (arg == "compare") {
+                command = Command::Compare;
             } else {
-                return fail("unknown command " + Quoted(arg) + " (expected 'run' or 'list')");
+                return fail("unknown command " + Quoted(arg) + " (expected 'run', 'list' or 'compare')");
             }
             continue;
         }
@@ -121,11 +143,19 @@ ParseOutcome ParseOptions(const std::vector<std::string_view>& args) {
         }
     }
 
-    if (help) {
-        options.command = Command::Help;
+    if (help || version) {
+        options.command = help ? Command::Help : Command::Version;
         return {options, {}};
     }
     options.command = command.value_or(Command::Run);
+    if (options.command == Command::Compare) {
+        if (options.compareFiles.size() != 2) {
+            return fail("'compare' needs two JSON documents: mivaro-cli compare FIRST.json SECOND.json");
+        }
+        if (!seen.empty()) {
+            return fail("option " + Quoted(*seen.begin()) + " does not apply to 'compare'");
+        }
+    }
     if (options.command == Command::List) {
         for (const char* runOnly : {"--target", "--reference", "--show", "--json"}) {
             if (seen.contains(runOnly)) {
@@ -148,7 +178,8 @@ std::string UsageText() {
     return "Usage: mivaro-cli [run] [--target N] [--reference N] [--show both|before|after]\n"
            "                  [--lang en|ru] [--json]\n"
            "       mivaro-cli list [--lang en|ru]\n"
-           "       mivaro-cli --help\n"
+           "       mivaro-cli compare FIRST.json SECOND.json\n"
+           "       mivaro-cli --help | --version\n"
            "\n"
            "Measures FP16 8192 x 8192 matrix multiplication (FP32 accumulation) on one graphics\n"
            "card, validates the product and compares the result with a reference measurement.\n"
@@ -157,6 +188,8 @@ std::string UsageText() {
            "  run                  run the benchmark (the default command)\n"
            "  list                 list the graphics cards found, with their numbers and readiness,\n"
            "                       and the state of the CUDA components\n"
+           "  compare A.json B.json  set two JSON results side by side: card, median time and\n"
+           "                       TFLOPS, the difference, and whether plans and inputs match\n"
            "\n"
            "Options:\n"
            "  --target N           card to test, by its number in 'list' (default: first ready card)\n"
@@ -166,10 +199,13 @@ std::string UsageText() {
            "                       before or after removing limits\n"
            "  --lang en|ru         language of the texts (default en)\n"
            "  --json               write the result as one JSON document to standard output\n"
+           "                       (the human summary then goes to standard error)\n"
            "  -h, --help           show this help\n"
+           "  --version            show the version, platform and compiler of this build\n"
            "\n"
-           "Exit codes: 0 success, 1 benchmark error, 2 usage error, 3 no compatible GPU,\n"
-           "130 interrupted (Ctrl+C).\n";
+           "Exit codes: 0 success, 1 benchmark error, 2 usage error or unusable 'compare' input,\n"
+           "3 no compatible GPU, 4 the output could not be written, 130 interrupted (Ctrl+C,\n"
+           "SIGTERM, console closed).\n";
 }
 
 }  // namespace cli

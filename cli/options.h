@@ -11,7 +11,7 @@
 
 namespace cli {
 
-enum class Command { Run, List, Help };
+enum class Command { Run, List, Compare, Help, Version };
 
 // Which reference measurements the comparison covers; values are the window's filter indexes.
 enum class ShowFilter : int { Both = 0, BeforeOnly = 1, AfterOnly = 2 };
@@ -23,6 +23,7 @@ struct Options {
     ShowFilter show = ShowFilter::Both;
     Language language = Language::English;
     bool json = false;
+    std::vector<std::string> compareFiles;  // Compare: the two documents, in order
 };
 
 struct ParseOutcome {
@@ -33,7 +34,11 @@ struct ParseOutcome {
 // args excludes the program name.
 ParseOutcome ParseOptions(const std::vector<std::string_view>& args);
 
-// The text printed for --help and after a usage error.
+// The text printed for --help.
 std::string UsageText();
+
+// An argument as messages echo it: bytes outside printable ASCII written as \xNN, and cut
+// to a length that fits on a line.
+std::string EscapedArgument(std::string_view text);
 
 }  // namespace cli

@@ -1,8 +1,12 @@
 #include "cli/real_system.h"
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 
 #include "cli/describe.h"
+#include "cli/host.h"
 #include "cli/nvml_clocks.h"
 #include "cuda/cuda_gemm.h"
 #include "cuda/nvidia_api.h"
@@ -32,9 +36,47 @@ std::string RealSystem::PciBusId(const GpuTarget& target) {
 
 ClockAccess RealSystem::OpenClocks(const GpuTarget& target, const std::string& pciBusId) {
     if (target.backend != BackendKind::Cuda) {
-        return {nullptr, {L"NVML измеряет только видеокарты NVIDIA", L"NVML covers NVIDIA cards only"}};
+        ClockAccess none;
+        none.unavailableReason = {L"NVML измеряет только видеокарты NVIDIA", L"NVML covers NVIDIA cards only"};
+        return none;
     }
     return OpenNvmlClocks(SystemNvmlClockApi(), pciBusId);
+}
+
+CardDetails RealSystem::Details(const GpuTarget& target) {
+    CardDetails details;
+    if (target.backend != BackendKind::Cuda) return details;
+    gemm::CudaRuntimeApi& cuda = gemm::SystemCudaRuntime();
+    const auto attribute = [&](int which) {
+        int value = 0;
+        return cuda.cudaDeviceGetAttribute(&value, which, target.cudaOrdinal) == 0 ? value : 0;
+    };
+    details.computeCapabilityMajor = attribute(gemm::cudaDevAttrComputeCapabilityMajor);
+    details.computeCapabilityMinor = attribute(gemm::cudaDevAttrComputeCapabilityMinor);
+    details.smCount = attribute(gemm::cudaDevAttrMultiProcessorCount);
+    return details;
+}
+
+HostInfo RealSystem::Host() { return ReadHostInfo(); }
+
+std::int64_t RealSystem::SecondsSinceEpoch() {
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+std::optional<std::string> RealSystem::ReadFile(const std::string& path) {
+    // Result documents are a few kilobytes; anything past this is not one (or never ends).
+    constexpr std::size_t kLimit = 16u << 20;
+    std::ifstream file(std::filesystem::path(path), std::ios::binary);
+    if (!file) return std::nullopt;
+    std::string text;
+    char chunk[65536];
+    while (file.read(chunk, sizeof chunk) || file.gcount() > 0) {
+        text.append(chunk, static_cast<std::size_t>(file.gcount()));
+        if (text.size() > kLimit) return std::nullopt;
+    }
+    if (file.bad()) return std::nullopt;
+    return text;
 }
 
 BenchmarkResult RealSystem::Run(const GpuTarget& target, std::stop_token stopToken,

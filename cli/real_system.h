@@ -10,6 +10,10 @@ public:
     DiscoveredSystem Discover() override;
     std::string PciBusId(const GpuTarget& target) override;
     ClockAccess OpenClocks(const GpuTarget& target, const std::string& pciBusId) override;
+    CardDetails Details(const GpuTarget& target) override;
+    HostInfo Host() override;
+    std::int64_t SecondsSinceEpoch() override;
+    std::optional<std::string> ReadFile(const std::string& path) override;
     BenchmarkResult Run(const GpuTarget& target, std::stop_token stopToken,
                         const gemm::ProgressCallback& progress) override;
 };

@@ -1,6 +1,8 @@
 #include "cli/run_report.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <iterator>
 
 #include "cli/json_writer.h"
@@ -16,10 +18,11 @@ namespace {
 const char* StatusName(RunStatus status) {
     switch (status) {
         case RunStatus::Completed: return "completed";
-        case RunStatus::Stopped: return "stopped";
+        case RunStatus::Interrupted: return "interrupted";
         case RunStatus::Error: return "error";
         case RunStatus::NoCompatibleGpu: return "noCompatibleGpu";
         case RunStatus::TargetNotReady: return "targetNotReady";
+        case RunStatus::TargetOutOfRange: return "targetOutOfRange";
     }
     return "error";
 }
@@ -47,9 +50,7 @@ const char* DirectMlStatusName(DirectMlStatus status) {
 // check passed, and the check's own failure text marks a failed check.
 const char* ValidationName(const RunReport& report) {
     if (report.hasResult) return "passed";
-    if (report.status == RunStatus::Error && report.errorText == "FP32 reference check failed") {
-        return "failed";
-    }
+    if (!report.checkedElements.empty()) return "failed";
     return "notReached";
 }
 
@@ -103,6 +104,75 @@ void WriteTarget(JsonWriter& w, const RunReport& report) {
     w.String(DirectMlStatusName(t.directMlStatus));
     w.Key("pciBusId");
     StringOrNull(w, report.pciBusId);
+    const CardDetails& card = report.card;
+    w.Key("uuid");
+    StringOrNull(w, card.uuid);
+    w.Key("driverVersion");
+    StringOrNull(w, card.driverVersion);
+    w.Key("computeCapability");
+    if (card.computeCapabilityMajor > 0) {
+        w.String(std::to_string(card.computeCapabilityMajor) + "." + std::to_string(card.computeCapabilityMinor));
+    } else {
+        w.Null();
+    }
+    w.Key("smCount");
+    if (card.smCount > 0) w.Integer(card.smCount); else w.Null();
+    w.EndObject();
+}
+
+void WriteMethod(JsonWriter& w, const RunReport& report) {
+    if (!report.targetIndex) {
+        w.Null();
+        return;
+    }
+    const bool cuda = report.target.backend == BackendKind::Cuda;
+    w.BeginObject();
+    w.Key("timing");
+    w.String(cuda ? "cudaEvents" : "d3d12Timestamps");
+    w.Key("description");
+    w.String(cuda ? "cuBLAS cublasGemmEx multiplications queued back to back on one CUDA stream; "
+                    "a CUDA event recorded before and after each series times it on the GPU"
+                  : "DirectML GEMM operator dispatches recorded back to back in Direct3D 12 command "
+                    "lists; GPU timestamp queries before and after each series time it on the GPU");
+    w.EndObject();
+}
+
+void WriteTool(JsonWriter& w, const BuildInfo& tool) {
+    w.BeginObject();
+    w.Key("name");
+    w.String(tool.name);
+    w.Key("version");
+    w.String(tool.version);
+    w.Key("platform");
+    w.String(tool.platform);
+    w.Key("compiler");
+    w.String(tool.compiler);
+    w.EndObject();
+}
+
+void WriteHost(JsonWriter& w, const HostInfo& host) {
+    w.BeginObject();
+    w.Key("osName");
+    StringOrNull(w, host.osName);
+    w.Key("osVersion");
+    StringOrNull(w, host.osVersion);
+    w.Key("cpuModel");
+    StringOrNull(w, host.cpuModel);
+    w.EndObject();
+}
+
+void WriteInputs(JsonWriter& w, const RunReport& report) {
+    w.BeginObject();
+    w.Key("hashAlgorithm");
+    w.String("xxh64");
+    w.Key("hash");
+    if (report.inputsHash) {
+        char text[24];
+        std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(*report.inputsHash));
+        w.String(text);
+    } else {
+        w.Null();
+    }
     w.EndObject();
 }
 
@@ -149,6 +219,8 @@ void WriteResult(JsonWriter& w, const RunReport& report) {
     w.Key("max");
     Timing(w, *slowest);
     w.EndObject();
+    w.Key("standardDeviation");
+    Timing(w, SeriesStandardDeviation(r));
     w.EndObject();
 }
 
@@ -158,12 +230,24 @@ void WriteValidation(JsonWriter& w, const RunReport& report) {
     w.String(ValidationName(report));
     w.Key("checkedElements");
     w.BeginArray();
-    for (const gemm::MatrixPosition& p : gemm::kCheckedElements) {
+    for (std::size_t i = 0; i < std::size(gemm::kCheckedElements); ++i) {
+        const gemm::MatrixPosition& p = gemm::kCheckedElements[i];
+        const ElementCheck* check = i < report.checkedElements.size() ? &report.checkedElements[i] : nullptr;
         w.BeginObject();
         w.Key("row");
         w.Integer(p.row);
         w.Key("col");
         w.Integer(p.col);
+        w.Key("gpuValue");
+        if (check) w.Number(check->gpu); else w.Null();
+        w.Key("reference");
+        if (check) w.Number(check->reference); else w.Null();
+        w.Key("difference");
+        if (check) w.Number(check->difference); else w.Null();
+        w.Key("tolerance");
+        if (check) w.Number(check->tolerance); else w.Null();
+        w.Key("passed");
+        if (check) w.Bool(check->passed); else w.Null();
         w.EndObject();
     }
     w.EndArray();
@@ -227,23 +311,47 @@ void WriteClocks(JsonWriter& w, const RunReport& report) {
     w.Bool(report.clocks.available);
     w.Key("unavailableReason");
     StringOrNull(w, report.clocks.available ? std::string() : WideToUtf8(report.clocks.unavailableReason.en));
+    w.Key("intervalMs");
+    w.Integer(report.clocks.intervalMs);
     w.Key("samples");
     w.BeginArray();
-    for (const SeriesClock& c : report.clocks.samples) {
+    for (const SeriesClocks& c : report.clocks.series) {
+        const bool sampled = c.sampleCount > 0;
         w.BeginObject();
         w.Key("afterSeries");
-        w.Integer(c.afterSeries);
-        w.Key("smClockMHz");
-        if (c.sample) w.Unsigned(c.sample->smClockMHz); else w.Null();
+        w.Integer(c.series);
+        w.Key("sampleCount");
+        w.Integer(c.sampleCount);
+        w.Key("failedQueries");
+        w.Integer(c.failedQueries);
+        w.Key("smClockMHz");  // the lowest clock of the series: where it throttled
+        if (sampled) w.Number(c.smClockMHz->min); else w.Null();
         w.Key("eventReasons");
-        if (c.sample) w.Unsigned(c.sample->eventReasons); else w.Null();
+        if (sampled) w.Unsigned(c.eventReasons); else w.Null();
         w.Key("eventReasonNames");
-        if (c.sample) {
+        if (sampled) {
             w.BeginArray();
-            for (const std::string& name : ClockEventReasonNames(c.sample->eventReasons)) w.String(name);
+            for (const std::string& name : ClockEventReasonNames(c.eventReasons)) w.String(name);
             w.EndArray();
         } else {
             w.Null();
+        }
+        for (const auto& [key, range] : {std::pair{"smClockMHzRange", c.smClockMHz},
+                                         std::pair{"powerWatts", c.powerWatts},
+                                         std::pair{"temperatureC", c.temperatureC}}) {
+            w.Key(key);
+            if (range) {
+                w.BeginObject();
+                w.Key("min");
+                w.Number(range->min);
+                w.Key("mean");
+                w.Number(range->mean);
+                w.Key("max");
+                w.Number(range->max);
+                w.EndObject();
+            } else {
+                w.Null();
+            }
         }
         w.EndObject();
     }
@@ -251,7 +359,7 @@ void WriteClocks(JsonWriter& w, const RunReport& report) {
     w.EndObject();
 }
 
-void WriteComponents(JsonWriter& w, const ComponentVersions& c) {
+void WriteComponents(JsonWriter& w, const ComponentVersions& c, const CardDetails& card) {
     w.BeginObject();
     w.Key("cudaRuntime");
     StringOrNull(w, c.cudaRuntime);
@@ -261,16 +369,64 @@ void WriteComponents(JsonWriter& w, const ComponentVersions& c) {
     StringOrNull(w, c.cublas);
     w.Key("cublasLibraryPath");
     StringOrNull(w, c.cublasLibraryPath);
+    w.Key("cudaDriverLibraryPath");
+    StringOrNull(w, card.cudaDriverLibraryPath);
+    w.Key("directMl");
+    StringOrNull(w, card.directMlVersion);
+    w.Key("directMlLibraryPath");
+    StringOrNull(w, card.directMlLibraryPath);
     w.EndObject();
 }
 
 }  // namespace
+
+SeriesTiming SeriesStandardDeviation(const BenchmarkResult& result) {
+    constexpr int n = BenchmarkPlan::seriesCount;
+    double meanMs = 0.0, meanTflops = 0.0;
+    for (const SeriesTiming& s : result.series) {
+        meanMs += s.msPerMultiplication / n;
+        meanTflops += s.tflops / n;
+    }
+    double squaresMs = 0.0, squaresTflops = 0.0;
+    for (const SeriesTiming& s : result.series) {
+        squaresMs += (s.msPerMultiplication - meanMs) * (s.msPerMultiplication - meanMs);
+        squaresTflops += (s.tflops - meanTflops) * (s.tflops - meanTflops);
+    }
+    return {std::sqrt(squaresMs / (n - 1)), std::sqrt(squaresTflops / (n - 1))};
+}
+
+std::string FormatUtcIso8601(std::int64_t secondsSinceEpoch) {
+    // Days to a civil date (proleptic Gregorian), so no time-zone state of the C library is used.
+    const std::int64_t days = (secondsSinceEpoch >= 0 ? secondsSinceEpoch : secondsSinceEpoch - 86399) / 86400;
+    const std::int64_t secondOfDay = secondsSinceEpoch - days * 86400;
+    const std::int64_t z = days + 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const std::int64_t dayOfEra = z - era * 146097;
+    const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t mp = (5 * dayOfYear + 2) / 153;
+    const std::int64_t day = dayOfYear - (153 * mp + 2) / 5 + 1;
+    const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
+    const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    char text[128];
+    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ", static_cast<long long>(year),
+                  static_cast<long long>(month), static_cast<long long>(day),
+                  static_cast<long long>(secondOfDay / 3600), static_cast<long long>(secondOfDay / 60 % 60),
+                  static_cast<long long>(secondOfDay % 60));
+    return text;
+}
 
 std::string WriteJsonReport(const RunReport& report) {
     JsonWriter w;
     w.BeginObject();
     w.Key("schemaVersion");
     w.Integer(kJsonSchemaVersion);
+    w.Key("tool");
+    WriteTool(w, report.tool);
+    w.Key("startedAt");
+    StringOrNull(w, report.startedAt);
+    w.Key("host");
+    WriteHost(w, report.host);
     w.Key("language");
     w.String(report.language == Language::English ? "en" : "ru");
     w.Key("outcome");
@@ -286,6 +442,10 @@ std::string WriteJsonReport(const RunReport& report) {
     WriteTarget(w, report);
     w.Key("plan");
     WritePlan(w, report);
+    w.Key("method");
+    WriteMethod(w, report);
+    w.Key("inputs");
+    WriteInputs(w, report);
     w.Key("result");
     WriteResult(w, report);
     w.Key("validation");
@@ -295,7 +455,7 @@ std::string WriteJsonReport(const RunReport& report) {
     w.Key("clocks");
     WriteClocks(w, report);
     w.Key("components");
-    WriteComponents(w, report.components);
+    WriteComponents(w, report.components, report.card);
     w.EndObject();
     return w.Text();
 }
@@ -342,7 +502,7 @@ std::string WriteTextReport(const RunReport& report) {
     text += PadRight(pick(L"Серия", L"Series"), 8) + PadRight(pick(L"мс", L"ms"), column) +
             PadRight(L"TFLOPS", column);
     if (report.clocks.available) {
-        text += PadRight(pick(L"SM, МГц", L"SM MHz"), column) +
+        text += PadRight(pick(L"SM, МГц", L"SM MHz"), column) +  // lowest sample
                 pick(L"Причины снижения частоты", L"Clock-event reasons");
     }
     text += L'\n';
@@ -352,13 +512,14 @@ std::string WriteTextReport(const RunReport& report) {
                            PadRight(FormatDecimal(s.msPerMultiplication, 2, lang), column) +
                            PadRight(FormatDecimal(s.tflops, 2, lang), column);
         if (report.clocks.available) {
-            const auto sample = std::find_if(report.clocks.samples.begin(), report.clocks.samples.end(),
-                                             [k](const SeriesClock& c) { return c.afterSeries == k; });
-            if (sample == report.clocks.samples.end() || !sample->sample) {
+            const auto sample = std::find_if(report.clocks.series.begin(), report.clocks.series.end(),
+                                             [k](const SeriesClocks& c) { return c.series == k; });
+            if (sample == report.clocks.series.end() || sample->sampleCount == 0) {
                 row += L"\u2014";
             } else {
-                row += PadRight(FormatCount(sample->sample->smClockMHz), column);
-                const auto names = ClockEventReasonNames(sample->sample->eventReasons);
+                // The lowest clock of the series: where it throttled, if it did.
+                row += PadRight(FormatCount(static_cast<std::uint64_t>(sample->smClockMHz->min)), column);
+                const auto names = ClockEventReasonNames(sample->eventReasons);
                 if (names.empty()) {
                     row += pick(L"нет", L"none");
                 } else {
@@ -376,6 +537,8 @@ std::string WriteTextReport(const RunReport& report) {
         });
     text += pick(L"Разброс: ", L"Spread: ") + FormatDecimal(fastest->msPerMultiplication, 2, lang) +
             L" \u2013 " + FormatDecimal(slowest->msPerMultiplication, 2, lang) + ms + L'\n';
+    text += pick(L"Стандартное отклонение: ", L"Standard deviation: ") +
+            FormatDecimal(SeriesStandardDeviation(r).msPerMultiplication, 3, lang) + ms + L'\n';
     if (!report.clocks.available) {
         text += pick(L"Частоты не измерялись: ", L"Clocks not sampled: ") +
                 report.clocks.unavailableReason.Get(lang) + L'\n';

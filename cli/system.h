@@ -1,8 +1,12 @@
 #pragma once
-// What the console runner needs from the machine: discovery, one benchmark run and the
-// clock monitor. The program binds the real subsystems; the tests script every answer.
+// What the console runner needs from the machine: discovery, one benchmark run, the clock
+// monitor, the facts a result records, and files to read. The program binds the real
+// subsystems; the tests script every answer.
 
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -34,6 +38,15 @@ public:
     // The PCI bus id of a target, as NVML accepts it; empty when unknown.
     virtual std::string PciBusId(const GpuTarget& target) = 0;
     virtual ClockAccess OpenClocks(const GpuTarget& target, const std::string& pciBusId) = 0;
+    // How often the clocks are sampled while a series runs.
+    virtual std::chrono::milliseconds ClockSampleInterval() { return std::chrono::milliseconds(50); }
+    // Compute capability, SM count, library paths and versions; uuid and driver version
+    // come from the clock monitor.
+    virtual CardDetails Details(const GpuTarget& target) = 0;
+    virtual HostInfo Host() = 0;
+    virtual std::int64_t SecondsSinceEpoch() = 0;  // now, UTC
+    // The whole file; nullopt when it cannot be read. path: as given on the command line.
+    virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
     // Keeps the backend contract: progress 0..5, gemm::Cancelled, std::exception.
     virtual BenchmarkResult Run(const GpuTarget& target, std::stop_token stopToken,
                                 const gemm::ProgressCallback& progress) = 0;

@@ -10,7 +10,7 @@
 #include "cli/interrupt.h"
 #include "presentation/number_format.h"
 #include "presentation/utf8.h"
-#include "tests/cli/json_parse.h"
+#include "cli/json_reader.h"
 #include "tests/cli/scripted_system.h"
 
 namespace cli {
@@ -36,6 +36,11 @@ Outcome Cli(ScriptedSystem& system, std::vector<std::string_view> args, bool ter
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+ClockSample Clock(std::uint32_t mhz, std::uint64_t reasons, std::optional<std::uint32_t> milliwatts = std::nullopt,
+                  std::optional<std::uint32_t> celsius = std::nullopt) {
+    return {mhz, reasons, milliwatts, celsius};
+}
+
 // Two CUDA cards (the second one listed by default is the first), an integrated Intel GPU
 // and an AMD card without FP16 tensors.
 ScriptedSystem FourCards() {
@@ -59,8 +64,8 @@ ScriptedSystem FourCards() {
 
 TEST(CliRunTest, CompletedRunPrintsResultAndPlainProgress) {
     ScriptedSystem s = FourCards();
-    s.clockSamples = std::deque<std::optional<ClockSample>>({ClockSample{2520, 0}, ClockSample{2505, 0x4}, std::nullopt,
-                            ClockSample{2490, 0x4 | 0x40}, ClockSample{2490, 0x4}});
+    s.clockSamples = std::deque<std::optional<ClockSample>>({Clock(2520, 0), Clock(2505, 0x4), std::nullopt,
+                            Clock(2490, 0x4 | 0x40), Clock(2490, 0x4)});
     const Outcome o = Cli(s, {"--reference", "3"});
 
     EXPECT_EQ(o.code, 0);
@@ -141,9 +146,12 @@ TEST(CliRunTest, ChoosesTargetsAndRefusesOnesThatCannotRun) {
 
     o = Cli(s, {"--target", "4"});
     EXPECT_EQ(o.code, ToInt(ExitCode::UsageError));
-    EXPECT_TRUE(Contains(o.err, "mivaro-cli: --target 4: there are 4 cards, numbered 0 to 3"));
-    EXPECT_TRUE(Contains(o.err, "Usage: mivaro-cli"));
-    EXPECT_EQ(s.ranTargets.size(), 2u);  // neither refusal ran anything
+    EXPECT_EQ(o.err, "mivaro-cli: --target 4: there are 4 cards, numbered 0 to 3 (see 'mivaro-cli list')\n");
+
+    o = Cli(s, {"--target", "4", "--json"});  // past option parsing: the document says why
+    EXPECT_EQ(o.code, ToInt(ExitCode::UsageError));
+    EXPECT_EQ(json::Parse(o.out)["outcome"]["status"].AsString(), "targetOutOfRange");
+    EXPECT_EQ(s.ranTargets.size(), 2u);  // no refusal ran anything
 }
 
 TEST(CliRunTest, NoCompatibleGpuHasItsOwnExitCode) {
@@ -156,14 +164,14 @@ TEST(CliRunTest, NoCompatibleGpuHasItsOwnExitCode) {
 
     o = Cli(s, {"--json"});
     EXPECT_EQ(o.code, 3);
-    const testjson::Value doc = testjson::Parse(o.out);
+    const json::Value doc = json::Parse(o.out);
     EXPECT_EQ(doc["outcome"]["status"].AsString(), "noCompatibleGpu");
     EXPECT_TRUE(doc["target"].IsNull());
     EXPECT_TRUE(doc["result"].IsNull());
 
-    o = Cli(s, {"--target", "0"});
-    EXPECT_EQ(o.code, 2);
-    EXPECT_TRUE(Contains(o.err, "--target 0: no graphics card was found"));
+    o = Cli(s, {"--target", "0", "--json"});  // no card at all: not a wrong number
+    EXPECT_EQ(o.code, 3);
+    EXPECT_EQ(json::Parse(o.out)["outcome"]["status"].AsString(), "noCompatibleGpu");
 
     o = Cli(s, {"list"});
     EXPECT_EQ(o.code, 3);
@@ -175,8 +183,13 @@ TEST(CliRunTest, UsageHelpAndDiscoveryFailure) {
     ScriptedSystem s = FourCards();
     Outcome o = Cli(s, {"--bogus"});
     EXPECT_EQ(o.code, 2);
-    EXPECT_TRUE(o.err.starts_with("mivaro-cli: unknown option '--bogus'\n\nUsage: mivaro-cli"));
+    EXPECT_EQ(o.err, "mivaro-cli: unknown option '--bogus' (see 'mivaro-cli --help')\n");
     EXPECT_TRUE(o.out.empty());
+
+    o = Cli(s, {"--version"});
+    EXPECT_EQ(o.code, 0);
+    EXPECT_TRUE(o.out.starts_with("mivaro-cli 1.")) << o.out;
+    EXPECT_TRUE(Contains(o.out, "\nbuilt for ")) << o.out;
 
     o = Cli(s, {"--help"});
     EXPECT_EQ(o.code, 0);
@@ -223,19 +236,25 @@ TEST(CliListTest, ListsCardsReadinessCudaStateAndReferences) {
 
 TEST(CliJsonTest, DocumentCarriesEveryFigureOfTheRun) {
     ScriptedSystem s = FourCards();
-    s.clockSamples = std::deque<std::optional<ClockSample>>({ClockSample{2520, 0}, ClockSample{2505, 0x4}, std::nullopt,
-                            ClockSample{2490, 0x44}, ClockSample{2490, 0x200}});
+    s.clockSamples = std::deque<std::optional<ClockSample>>({Clock(2520, 0, 301250, 61), Clock(2505, 0x4),
+                            std::nullopt, Clock(2490, 0x44), Clock(2490, 0x200)});
     const Outcome o = Cli(s, {"--json", "--reference", "3"});
     ASSERT_EQ(o.code, 0) << o.err;
     EXPECT_TRUE(Contains(o.err, "Measured 5 of 5 series\n"));  // progress still on stderr
-    const testjson::Value doc = testjson::Parse(o.out);
+    EXPECT_TRUE(Contains(o.err, "Performance: 219.90 TFLOPS\n"));  // and the human summary
+    const json::Value doc = json::Parse(o.out);
 
-    EXPECT_EQ(doc["schemaVersion"].AsNumber(), 1);
+    EXPECT_EQ(doc["schemaVersion"].AsNumber(), 2);
+    EXPECT_EQ(doc["tool"]["name"].AsString(), "mivaro-cli");
+    EXPECT_EQ(doc["startedAt"].AsString(), "2026-12-09T16:20:52Z");
+    EXPECT_EQ(doc["host"]["cpuModel"].AsString(), "AMD Ryzen 9 7950X");
+    EXPECT_EQ(doc["method"]["timing"].AsString(), "cudaEvents");
+    EXPECT_EQ(doc["inputs"]["hash"].AsString(), "0123456789abcdef");
     EXPECT_EQ(doc["outcome"]["status"].AsString(), "completed");
     EXPECT_EQ(doc["outcome"]["message"].AsString(), "Benchmark complete. Numerical validation passed.");
     EXPECT_TRUE(doc["outcome"]["error"].IsNull());
 
-    const testjson::Value& target = doc["target"];
+    const json::Value& target = doc["target"];
     EXPECT_EQ(target["index"].AsNumber(), 0);
     EXPECT_EQ(target["name"].AsString(), "NVIDIA GeForce RTX 4090");
     EXPECT_EQ(target["displayName"].AsString(), "ASUS GeForce RTX 4090 · cuBLAS · 24.0 GiB");
@@ -244,8 +263,12 @@ TEST(CliJsonTest, DocumentCarriesEveryFigureOfTheRun) {
     EXPECT_EQ(target["dedicatedMemoryBytes"].AsNumber(), 25757220864.0);
     EXPECT_EQ(target["boardVendorId"].AsNumber(), 0x1043);
     EXPECT_EQ(target["pciBusId"].AsString(), "00000000:01:00.0");
+    EXPECT_EQ(target["uuid"].AsString(), "GPU-5d1e4c2a-0000-4000-8000-000000000001");
+    EXPECT_EQ(target["driverVersion"].AsString(), "580.65.06");
+    EXPECT_EQ(target["computeCapability"].AsString(), "8.9");
+    EXPECT_EQ(target["smCount"].AsNumber(), 128);
 
-    const testjson::Value& plan = doc["plan"];
+    const json::Value& plan = doc["plan"];
     EXPECT_EQ(plan["matrixSize"].AsNumber(), 8192);
     EXPECT_EQ(plan["warmupMultiplications"].AsNumber(), 20);
     EXPECT_EQ(plan["seriesCount"].AsNumber(), 5);
@@ -253,7 +276,7 @@ TEST(CliJsonTest, DocumentCarriesEveryFigureOfTheRun) {
     EXPECT_EQ(plan["flopsPerMultiplication"].AsNumber(), 1099511627776.0);
 
     const BenchmarkResult expected = testing::SampleResult();
-    const testjson::Value& result = doc["result"];
+    const json::Value& result = doc["result"];
     ASSERT_EQ(result["series"].AsArray().size(), 5u);
     for (std::size_t i = 0; i < 5; ++i) {  // measured order, exact values
         EXPECT_EQ(result["series"][i]["msPerMultiplication"].AsNumber(), expected.series[i].msPerMultiplication);
@@ -264,13 +287,20 @@ TEST(CliJsonTest, DocumentCarriesEveryFigureOfTheRun) {
     EXPECT_EQ(result["spread"]["min"]["msPerMultiplication"].AsNumber(), 4.8);
     EXPECT_EQ(result["spread"]["max"]["msPerMultiplication"].AsNumber(), 5.2);
     EXPECT_EQ(result["spread"]["min"]["tflops"].AsNumber(), expected.series[4].tflops);
+    // Sample standard deviation of 5.2, 4.9, 5.0, 5.1, 4.8: sqrt(0.1 / 4).
+    EXPECT_NEAR(result["standardDeviation"]["msPerMultiplication"].AsNumber(), 0.158114, 1e-6);
 
     EXPECT_EQ(doc["validation"]["status"].AsString(), "passed");
     EXPECT_EQ(doc["validation"]["checkedElements"][1]["row"].AsNumber(), 17);
     EXPECT_EQ(doc["validation"]["checkedElements"][1]["col"].AsNumber(), 456);
+    const json::Value& element = doc["validation"]["checkedElements"][1];
+    EXPECT_EQ(element["gpuValue"].AsNumber(), -42.0);
+    EXPECT_EQ(element["reference"].AsNumber(), static_cast<double>(-41.99f));
+    EXPECT_EQ(element["tolerance"].AsNumber(), static_cast<double>(0.10398f));
+    EXPECT_TRUE(element["passed"].AsBool());
 
     // The figures are the ones the comparison line rounds.
-    const testjson::Value& cmp = doc["comparison"];
+    const json::Value& cmp = doc["comparison"];
     EXPECT_EQ(cmp["referenceIndex"].AsNumber(), 3);
     EXPECT_EQ(cmp["reference"]["name"].AsString(), "ASUS GeForce RTX 4080 SUPER");
     EXPECT_EQ(cmp["reference"]["tflopsAfter"].AsNumber(), 157.4);
@@ -282,13 +312,17 @@ TEST(CliJsonTest, DocumentCarriesEveryFigureOfTheRun) {
         EXPECT_TRUE(Contains(line, shown)) << key << " " << shown << " in " << line;
     }
 
-    const testjson::Value& clocks = doc["clocks"];
+    const json::Value& clocks = doc["clocks"];
     EXPECT_TRUE(clocks["available"].AsBool());
     ASSERT_EQ(clocks["samples"].AsArray().size(), 5u);
     EXPECT_EQ(clocks["samples"][0]["afterSeries"].AsNumber(), 1);
     EXPECT_EQ(clocks["samples"][0]["smClockMHz"].AsNumber(), 2520);
+    EXPECT_EQ(clocks["samples"][0]["powerWatts"]["max"].AsNumber(), 301.25);
+    EXPECT_EQ(clocks["samples"][0]["temperatureC"]["mean"].AsNumber(), 61);
+    EXPECT_TRUE(clocks["samples"][1]["powerWatts"].IsNull());  // the card did not report it
     EXPECT_TRUE(clocks["samples"][0]["eventReasonNames"].AsArray().empty());
     EXPECT_TRUE(clocks["samples"][2]["smClockMHz"].IsNull());
+    EXPECT_EQ(clocks["samples"][2]["failedQueries"].AsNumber(), 1);
     EXPECT_EQ(clocks["samples"][3]["eventReasonNames"][1].AsString(), "hwThermalSlowdown");
     EXPECT_EQ(clocks["samples"][4]["eventReasonNames"][0].AsString(), "0x200");  // unknown bit kept
 
@@ -298,15 +332,18 @@ TEST(CliJsonTest, DocumentCarriesEveryFigureOfTheRun) {
 
 TEST(CliJsonTest, FailedRunsStillGiveADocument) {
     ScriptedSystem s = FourCards();
-    s.failAfterSeries = 5;
-    s.failure = "FP32 reference check failed";
+    s.failCheck = true;
     Outcome o = Cli(s, {"--json", "--reference=0", "--target=2"});
     EXPECT_EQ(o.code, 1);
     EXPECT_TRUE(Contains(o.err, "Benchmark error: FP32 reference check failed\n"));
-    testjson::Value doc = testjson::Parse(o.out);
+    json::Value doc = json::Parse(o.out);
     EXPECT_EQ(doc["outcome"]["status"].AsString(), "error");
     EXPECT_EQ(doc["outcome"]["error"].AsString(), "FP32 reference check failed");
     EXPECT_EQ(doc["validation"]["status"].AsString(), "failed");
+    EXPECT_FALSE(doc["validation"]["checkedElements"][1]["passed"].AsBool());
+    EXPECT_EQ(doc["validation"]["checkedElements"][1]["gpuValue"].AsNumber(), -40.0);
+    EXPECT_EQ(doc["method"]["timing"].AsString(), "d3d12Timestamps");
+    EXPECT_TRUE(doc["inputs"]["hash"].IsNull());
     EXPECT_TRUE(doc["result"].IsNull());
     EXPECT_TRUE(doc["comparison"].IsNull());
     EXPECT_EQ(doc["target"]["backend"].AsString(), "directml");
@@ -317,9 +354,11 @@ TEST(CliJsonTest, FailedRunsStillGiveADocument) {
     EXPECT_FALSE(doc["clocks"]["available"].AsBool());
     EXPECT_EQ(doc["clocks"]["unavailableReason"].AsString(), "NVML not found");
 
+    s.failCheck = false;
+    s.failAfterSeries = 5;
     s.failure = "cudaMalloc: \"quoted\"\n\x01";
     o = Cli(s, {"--json"});
-    doc = testjson::Parse(o.out);  // the text is escaped, the document stays valid
+    doc = json::Parse(o.out);  // the text is escaped, the document stays valid
     EXPECT_EQ(doc["outcome"]["error"].AsString(), s.failure);
     EXPECT_EQ(doc["validation"]["status"].AsString(), "notReached");
     EXPECT_EQ(doc["comparison"]["vsBeforePercent"].IsNull(), true);
@@ -340,8 +379,8 @@ TEST(CliInterruptTest, StopRequestEndsTheRunAtItsNextCheck) {
     EXPECT_FALSE(Contains(o.err, "Measured 4"));
     EXPECT_TRUE(o.err.ends_with("Benchmark stopped\n"));
     EXPECT_EQ(s.liveResources, 0);  // the backend released what it held
-    const testjson::Value doc = testjson::Parse(o.out);
-    EXPECT_EQ(doc["outcome"]["status"].AsString(), "stopped");
+    const json::Value doc = json::Parse(o.out);
+    EXPECT_EQ(doc["outcome"]["status"].AsString(), "interrupted");
     EXPECT_TRUE(doc["result"].IsNull());
 }
 
@@ -367,6 +406,73 @@ TEST(CliInterruptTest, CtrlCDuringARunStopsItThroughTheInterruptHandler) {
     EXPECT_EQ(s.liveResources, 0);
 }
 #endif
+
+}  // namespace
+}  // namespace cli
+
+namespace cli {
+namespace {
+
+using testing::CudaTarget;
+using testing::ScriptedSystem;
+
+TEST(CliCompareTest, SetsTwoResultsSideBySideAndWarnsAboutDifferentRuns) {
+    ScriptedSystem s = FourCards();
+    s.files["fast.json"] = Cli(s, {"--json"}).out;
+    s.result = testing::SampleResult();
+    s.result.median = testing::Timing(10.0);
+    s.files["slow.json"] = Cli(s, {"--json", "--target", "1"}).out;
+
+    Outcome o = Cli(s, {"compare", "fast.json", "slow.json"});
+    EXPECT_EQ(o.code, 0) << o.err;
+    EXPECT_TRUE(Contains(o.out, "Card              ASUS GeForce RTX 4090 · cuBLAS · 24.0 GiB")) << o.out;
+    EXPECT_TRUE(Contains(o.out, "Median time       5.000 ms")) << o.out;
+    EXPECT_TRUE(Contains(o.out, "10.000 ms\n")) << o.out;
+    EXPECT_TRUE(Contains(o.out, "Second vs first: time +100.0%, TFLOPS -50.0%\n")) << o.out;
+    EXPECT_FALSE(Contains(o.out, "WARNING"));
+
+    // An integrated DirectML run (another plan) with other inputs.
+    s.result.inputsHash = 42;
+    s.files["igpu.json"] = Cli(s, {"--json", "--target", "2"}).out;
+    o = Cli(s, {"compare", "fast.json", "igpu.json"});
+    EXPECT_EQ(o.code, 0);
+    EXPECT_TRUE(Contains(o.out, "WARNING: the plans differ")) << o.out;
+    EXPECT_TRUE(Contains(o.out, "WARNING: the input hashes differ (0123456789abcdef vs 000000000000002a)")) << o.out;
+}
+
+TEST(CliCompareTest, RefusesDocumentsItCannotUse) {
+    ScriptedSystem s = FourCards();
+    s.files["good.json"] = Cli(s, {"--json"}).out;
+    s.failAfterSeries = 2;
+    s.files["failed.json"] = Cli(s, {"--json"}).out;
+    s.files["broken.json"] = "{\"schemaVersion\": 2,";
+    s.files["future.json"] = "{\"schemaVersion\": 99}";
+    s.files["other.json"] = "[1, 2]";
+    const std::pair<const char*, const char*> cases[] = {
+        {"missing.json", "'missing.json' cannot be read"},
+        {"failed.json", "'failed.json': holds no result (outcome 'error')"},
+        {"broken.json", "'broken.json': JSON: unexpected end"},
+        {"future.json", "'future.json': schema version 99 is not one this mivaro-cli reads (1 to 2)"},
+        {"other.json", "'other.json': not a mivaro-cli result"},
+    };
+    for (const auto& [file, reason] : cases) {
+        const Outcome o = Cli(s, {"compare", "good.json", file});
+        EXPECT_EQ(o.code, ToInt(ExitCode::UsageError)) << file;
+        EXPECT_TRUE(o.err.starts_with(std::string("mivaro-cli: compare: ") + reason)) << o.err;
+        EXPECT_TRUE(o.out.empty());
+    }
+}
+
+TEST(CliOutputTest, AFailedWriteIsAnErrorNotASuccess) {
+    ScriptedSystem s = FourCards();
+    for (const std::vector<std::string_view>& args : std::vector<std::vector<std::string_view>>{
+             {"--json"}, {}, {"list"}, {"--help"}}) {
+        std::ostream closed(nullptr);  // every write fails, as on a full disk or a closed pipe
+        std::ostringstream err;
+        EXPECT_EQ(RunCli(args, s, Console{closed, err, false}, {}), ToInt(ExitCode::OutputError));
+        EXPECT_TRUE(Contains(err.str(), "mivaro-cli: the output could not be written")) << err.str();
+    }
+}
 
 }  // namespace
 }  // namespace cli

@@ -1,28 +1,40 @@
 #!/usr/bin/env bash
 # Runs the built mivaro-cli on this machine (through Wine for the Windows build) and checks
-# what holds on any machine: help, a usage error, the listing and a refused card number.
-# Nothing here starts a benchmark.
-#   cli_smoke.sh PROGRAM [RUNNER...]
+# what holds on any machine: version, help, a usage error, the listing, a refused card number
+# and a failed write. Nothing here starts a benchmark.
+#   cli_smoke.sh VERSION PROGRAM [RUNNER...]
 set -u
-program=$1; shift
+version=$1 program=$2; shift 2
 runner=("$@")
 failures=0
 
-check() {  # check NAME EXPECTED_CODES PATTERN -- ARGS...
-  local name=$1 codes=$2 pattern=$3; shift 4
-  local out code
-  out=$("${runner[@]}" "$program" "$@" 2>&1); code=$?
-  if [[ " $codes " != *" $code "* ]] || ! grep -qE -- "$pattern" <<<"$out"; then
-    echo "FAIL $name: exit $code (expected $codes), output:"; echo "$out"
-    failures=$((failures + 1))
+report() {  # report NAME OK CODE OUTPUT
+  if [ "$2" = 1 ]; then
+    echo "ok   $1 (exit $3)"
   else
-    echo "ok   $name (exit $code)"
+    echo "FAIL $1: exit $3, output:"; echo "$4"
+    failures=$((failures + 1))
   fi
 }
 
+check() {  # check NAME EXPECTED_CODES PATTERN -- ARGS...
+  local name=$1 codes=$2 pattern=$3; shift 4
+  local out code ok=0
+  out=$("${runner[@]}" "$program" "$@" 2>&1); code=$?
+  if [[ " $codes " == *" $code "* ]] && grep -qE -- "$pattern" <<<"$out"; then ok=1; fi
+  report "$name" $ok $code "$out"
+}
+
+check version 0 "^mivaro-cli ${version//./\\.}"$'\r'"?\$" -- --version
 check help 0 '^Usage: mivaro-cli' -- --help
-check usage 2 "unknown option '--bogus'" -- --bogus
+check usage 2 "^mivaro-cli: unknown option '--bogus' \(see 'mivaro-cli --help'\)" -- --bogus
 check list "0 3" 'References \(--reference\):' -- list
 check list-ru "0 3" 'Эталоны \(--reference\):' -- list --lang=ru
-check target-range 2 '^mivaro-cli: --target 99: ' -- --json --target 99
+# Out of range with cards (2), or no card at all (3): either way the document says why.
+check target-range "2 3" '"status": "(targetOutOfRange|noCompatibleGpu)"' -- --json --target 99
+
+# A result that cannot be written is an error with a message, never a silent success.
+out=$("${runner[@]}" "$program" --help 2>&1 >/dev/full); code=$?
+ok=0; if [ $code -eq 4 ] && grep -q 'could not be written' <<<"$out"; then ok=1; fi
+report write-failure $ok $code "$out"
 exit $(( failures == 0 ? 0 : 1 ))

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/cli/json_parse.h"
+#include "cli/json_reader.h"
 
 namespace cli {
 namespace {
@@ -29,7 +29,7 @@ TEST(JsonWriterTest, NestedDocumentParsesBack) {
     w.String("a");
     w.EndObject();
 
-    const testjson::Value doc = testjson::Parse(w.Text());
+    const json::Value doc = json::Parse(w.Text());
     EXPECT_TRUE(doc["empty"].AsObject().empty());
     ASSERT_EQ(doc["list"].AsArray().size(), 5u);
     EXPECT_EQ(doc["list"][0].AsNumber(), -3);
@@ -50,7 +50,7 @@ TEST(JsonWriterTest, NumbersRoundTripAndNonFiniteBecomesNull) {
     w.Number(std::nan(""));
     w.EndArray();
 
-    const testjson::Value doc = testjson::Parse(w.Text());
+    const json::Value doc = json::Parse(w.Text());
     for (std::size_t i = 0; i < std::size(values); ++i) {
         EXPECT_EQ(doc[i].AsNumber(), values[i]);  // bit-exact, not approximately
     }

@@ -1,5 +1,7 @@
 #include "cli/nvml_clocks.h"
 
+#include <cstdio>
+
 #include <gtest/gtest.h>
 
 namespace cli {
@@ -19,6 +21,7 @@ public:
     int initResult = 0;
     std::string knownBusId = "00000000:65:00.0";
     int clockResult = 0;
+    int powerResult = 0;
     unsigned int clock = 1980;
     unsigned long long reasons = 0x4;
 
@@ -49,6 +52,19 @@ public:
         *value = reasons;
         return 0;
     }
+    int PowerUsageMilliwatts(Device, unsigned int* value) override {
+        *value = 215500;
+        return powerResult;
+    }
+    int TemperatureC(Device, unsigned int* value) override {
+        *value = 64;
+        return 0;
+    }
+    int Uuid(Device, char* text, unsigned int length) override {
+        std::snprintf(text, length, "GPU-0a1b2c3d-0000-4000-8000-00000000abcd");
+        return 0;
+    }
+    int DriverVersion(char*, unsigned int) override { return 3; }  // not supported here
 
 private:
     NvmlLog& log_;
@@ -65,6 +81,15 @@ TEST(NvmlClocksTest, MonitorsTheCardFoundByBusIdAndReleasesInReverseOrder) {
     ASSERT_TRUE(sample);
     EXPECT_EQ(sample->smClockMHz, 1980u);
     EXPECT_EQ(sample->eventReasons, 0x4u);
+    EXPECT_EQ(sample->powerMilliwatts, 215500u);
+    EXPECT_EQ(sample->temperatureC, 64u);
+    EXPECT_EQ(access.uuid, "GPU-0a1b2c3d-0000-4000-8000-00000000abcd");
+    EXPECT_TRUE(access.driverVersion.empty());  // a failed text query leaves it unknown
+
+    fake.powerResult = 3;  // a card without power readings still gives clocks
+    sample = access.monitor->Sample();
+    ASSERT_TRUE(sample);
+    EXPECT_FALSE(sample->powerMilliwatts);
 
     fake.clockResult = 3;  // one failed query gives no sample, the next may succeed
     EXPECT_FALSE(access.monitor->Sample());

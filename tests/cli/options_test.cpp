@@ -11,7 +11,8 @@ Options Parsed(std::vector<std::string_view> args) {
     return outcome.options.value_or(Options{});
 }
 
-std::string Error(std::vector<std::string_view> args) {
+std::string Error(std::vector<std::string> owned) {
+    const std::vector<std::string_view> args(owned.begin(), owned.end());
     const ParseOutcome outcome = ParseOptions(args);
     EXPECT_FALSE(outcome.options);
     return outcome.error;
@@ -43,7 +44,19 @@ TEST(OptionsTest, AcceptsBothValueSpellingsAndAnyOrder) {
     EXPECT_EQ(Parsed({"list", "--lang", "ru"}).command, Command::List);
 }
 
+TEST(OptionsTest, CompareTakesTwoDocumentsAndNothingElse) {
+    const Options options = Parsed({"compare", "a.json", "b.json"});
+    EXPECT_EQ(options.command, Command::Compare);
+    EXPECT_EQ(options.compareFiles, (std::vector<std::string>{"a.json", "b.json"}));
+    EXPECT_EQ(Error({"compare", "a.json"}),
+              "'compare' needs two JSON documents: mivaro-cli compare FIRST.json SECOND.json");
+    EXPECT_EQ(Error({"compare", "a.json", "b.json", "c.json"}), "unexpected argument 'c.json' after the command");
+    EXPECT_EQ(Error({"compare", "--json", "a.json", "b.json"}), "option '--json' does not apply to 'compare'");
+}
+
 TEST(OptionsTest, HelpWinsOverEverythingValid) {
+    EXPECT_EQ(Parsed({"--version"}).command, Command::Version);
+    EXPECT_EQ(Parsed({"--version", "--help"}).command, Command::Help);
     EXPECT_EQ(Parsed({"--help"}).command, Command::Help);
     EXPECT_EQ(Parsed({"list", "-h"}).command, Command::Help);
     EXPECT_EQ(Parsed({"--target", "1", "--help", "--json"}).command, Command::Help);
@@ -52,14 +65,18 @@ TEST(OptionsTest, HelpWinsOverEverythingValid) {
 TEST(OptionsTest, RejectsUnknownAndMalformedInput) {
     EXPECT_EQ(Error({"--verbose"}), "unknown option '--verbose'");
     EXPECT_EQ(Error({"-x"}), "unknown option '-x'");
-    EXPECT_EQ(Error({"bench"}), "unknown command 'bench' (expected 'run' or 'list')");
+    EXPECT_EQ(Error({"bench"}), "unknown command 'bench' (expected 'run', 'list' or 'compare')");
+    // Echoed arguments are escaped and cut: no terminal control sequence, no screenful.
+    EXPECT_EQ(Error({"--x\x1b[2J\xd0\xb9"}), "unknown option '--x\\x1B[2J\\xD0\\xB9'");
+    EXPECT_EQ(Error({std::string(100, 'a')}), "unknown command '" + std::string(40, 'a') + "...' (expected 'run', "
+                                              "'list' or 'compare')");
     EXPECT_EQ(Error({"run", "list"}), "unexpected argument 'list' after the command");
     EXPECT_EQ(Error({"--target"}), "option '--target' needs a value");
     EXPECT_EQ(Error({"--json=yes"}), "option '--json' takes no value");
     EXPECT_EQ(Error({"--lang", "de"}), "--lang needs 'en' or 'ru', not 'de'");
     EXPECT_EQ(Error({"--show", "all"}), "--show needs 'both', 'before' or 'after', not 'all'");
     // A value that only looks like a number is refused whole, never read partly.
-    for (std::string_view bad : {"-1", "+1", "1x", "", " 1", "0x1", "99999999999"}) {
+    for (const char* bad : {"-1", "+1", "1x", "", " 1", "0x1", "99999999999"}) {
         EXPECT_NE(Error({"--target", bad}).find("--target needs a card number"), std::string::npos)
             << bad;
     }

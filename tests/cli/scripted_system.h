@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "cli/system.h"
+#include "core/input_matrices.h"
 
 namespace cli::testing {
 
@@ -22,6 +23,10 @@ inline BenchmarkResult SampleResult() {
     const double ms[] = {5.2, 4.9, 5.0, 5.1, 4.8};
     for (int i = 0; i < 5; ++i) r.series[i] = Timing(ms[i]);
     r.median = Timing(5.0);
+    r.checkedElements[0] = {0, 0, 0x5640, 100.0f, 100.03f, 0.03f, 0.22006f, true};
+    r.checkedElements[1] = {17, 456, 0xD140, -42.0f, -41.99f, 0.01f, 0.10398f, true};
+    r.checkedElements[2] = {8191, 8191, 0x3C00, 1.0f, 1.0f, 0.0f, 0.022f, true};
+    r.inputsHash = 0x0123456789ABCDEFull;
     return r;
 }
 
@@ -65,14 +70,19 @@ public:
     DiscoveredSystem discovered;
     bool discoveryThrows = false;
     std::map<int, std::string> busIds;  // by CUDA ordinal
-    // Clocks: samples handed out after each series, or the reason why there are none.
+    // Clocks: samples handed out in turn, or the reason why there are none. The interval is
+    // far longer than a scripted series, so each series takes exactly one sample at its end.
     std::optional<std::deque<std::optional<ClockSample>>> clockSamples;
     TextPair clocksUnavailable{L"NVML не найден", L"NVML not found"};
+    std::chrono::milliseconds clockInterval{std::chrono::hours(1)};
+    CardDetails details{"", "", 8, 9, 128, "/usr/lib/x86_64-linux-gnu/libcuda.so.1", "", ""};
+    std::map<std::string, std::string> files;  // what ReadFile finds
 
     // Backend script.
     BenchmarkResult result = SampleResult();
     int failAfterSeries = -1;  // throw after progress(k) when >= 0
     std::string failure = "cudaMalloc: out of memory";
+    bool failCheck = false;    // the reference check fails after the last series
     int multiplicationsPerSeries = 3;
     std::chrono::milliseconds perMultiplication{0};
     std::function<void(int)> onProgress;  // observes each progress report
@@ -93,8 +103,20 @@ public:
     }
     ClockAccess OpenClocks(const GpuTarget&, const std::string& pciBusId) override {
         openedClocksFor = pciBusId;
-        if (!clockSamples) return {nullptr, clocksUnavailable};
-        return {std::make_unique<ScriptedClocks>(*clockSamples), {}};
+        if (!clockSamples) return {nullptr, clocksUnavailable, {}, {}};
+        return {std::make_unique<ScriptedClocks>(*clockSamples), {}, "GPU-5d1e4c2a-0000-4000-8000-000000000001",
+                "580.65.06"};
+    }
+    std::chrono::milliseconds ClockSampleInterval() override { return clockInterval; }
+    CardDetails Details(const GpuTarget& target) override {
+        return target.backend == BackendKind::Cuda ? details : CardDetails{};
+    }
+    HostInfo Host() override { return {"Debian GNU/Linux 12 (bookworm)", "6.1.0-18-amd64", "AMD Ryzen 9 7950X"}; }
+    std::int64_t SecondsSinceEpoch() override { return 1796833252; }  // 2026-12-09T16:20:52Z
+    std::optional<std::string> ReadFile(const std::string& path) override {
+        const auto it = files.find(path);
+        if (it == files.end()) return std::nullopt;
+        return it->second;
     }
 
     BenchmarkResult Run(const GpuTarget& target, std::stop_token stop,
@@ -123,6 +145,14 @@ public:
             report(k);
         }
         check();
+        if (failCheck) {
+            gemm::ElementChecks checks;
+            std::copy(std::begin(result.checkedElements), std::end(result.checkedElements), checks.begin());
+            checks[1].gpu = -40.0f;
+            checks[1].difference = 1.99f;
+            checks[1].passed = false;
+            throw gemm::ReferenceCheckFailed(checks);
+        }
         return result;
     }
 

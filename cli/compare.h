@@ -1,0 +1,18 @@
+#pragma once
+// 'mivaro-cli compare': two result documents side by side.
+
+#include <string>
+#include <string_view>
+
+namespace cli {
+
+struct Comparison {
+    std::string text;   // the table and any warnings, UTF-8; set when error is empty
+    std::string error;  // why the documents cannot be compared, one line
+};
+
+// firstName, secondName: how the two documents are called in the table (their file names).
+Comparison CompareDocuments(std::string_view firstName, std::string_view firstText,
+                            std::string_view secondName, std::string_view secondText);
+
+}  // namespace cli

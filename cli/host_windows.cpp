@@ -1,0 +1,44 @@
+#include <windows.h>
+
+#include "cli/host.h"
+#include "presentation/utf8.h"
+
+namespace cli {
+namespace {
+
+// RtlGetVersion reports the real version; GetVersionEx lies to programs without a manifest.
+std::string WindowsVersion() {
+    using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");  // always loaded; no reference taken
+    if (ntdll == nullptr) return {};
+    const auto rtlGetVersion =
+        reinterpret_cast<RtlGetVersionFunction>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    if (rtlGetVersion == nullptr || rtlGetVersion(&info) != 0) return {};
+    return std::to_string(info.dwMajorVersion) + "." + std::to_string(info.dwMinorVersion) + "." +
+           std::to_string(info.dwBuildNumber);
+}
+
+std::string RegistryText(const wchar_t* key, const wchar_t* value) {
+    wchar_t text[256] = {};
+    DWORD size = sizeof text;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, key, value, RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS) {
+        return {};
+    }
+    text[255] = L'\0';
+    return WideToUtf8(text);
+}
+
+}  // namespace
+
+HostInfo ReadHostInfo() {
+    HostInfo host;
+    host.osName = RegistryText(L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", L"ProductName");
+    if (host.osName.empty()) host.osName = "Windows";
+    host.osVersion = WindowsVersion();
+    host.cpuModel = RegistryText(L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0", L"ProcessorNameString");
+    return host;
+}
+
+}  // namespace cli
