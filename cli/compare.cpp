@@ -80,7 +80,11 @@ Comparison CompareDocuments(std::string_view firstName, std::string_view firstTe
         try {
             docs[i] = Summarize(texts[i]);
         } catch (const std::exception& error) {  // a malformed document, a missing or mistyped field
-            return {{}, "'" + EscapedArgument(names[i]) + "': " + error.what()};
+            std::string reason(1, '\'');
+            reason += EscapedArgument(names[i]);
+            reason += "': ";
+            reason += error.what();
+            return {{}, reason};
         }
     }
     const Summary& a = docs[0];

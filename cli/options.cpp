@@ -22,7 +22,12 @@ std::optional<int> ParseIndex(std::string_view text) {
     return value;
 }
 
-std::string Quoted(std::string_view text) { return "'" + EscapedArgument(text) + "'"; }
+std::string Quoted(std::string_view text) {
+    std::string quoted(1, '\'');
+    quoted += EscapedArgument(text);
+    quoted += '\'';
+    return quoted;
+}
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 
 #include "cli/describe.h"
 #include "cli/host.h"
+#include "cli/libraries.h"
 #include "cli/nvml_clocks.h"
 #include "cuda/cuda_gemm.h"
 #include "cuda/nvidia_api.h"
@@ -45,7 +46,13 @@ ClockAccess RealSystem::OpenClocks(const GpuTarget& target, const std::string& p
 
 CardDetails RealSystem::Details(const GpuTarget& target) {
     CardDetails details;
-    if (target.backend != BackendKind::Cuda) return details;
+    if (target.backend == BackendKind::DirectMl) {
+        const DirectMlLibrary directMl = SystemDirectMlLibrary();
+        details.directMlLibraryPath = directMl.path;
+        details.directMlVersion = directMl.version;
+        return details;
+    }
+    details.cudaDriverLibraryPath = CudaDriverLibraryPath();
     gemm::CudaRuntimeApi& cuda = gemm::SystemCudaRuntime();
     const auto attribute = [&](int which) {
         int value = 0;

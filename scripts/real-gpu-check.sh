@@ -1,19 +1,19 @@
 #!/usr/bin/env bash
-# Checks the benchmark on a Linux machine with an NVIDIA GPU: builds mivaro-cli (or takes a
-# given one), runs it with --json, then times the same FP16 multiplication through PyTorch
-# when PyTorch is installed, and prints both medians and their ratio. Ours must reach at
-# least 0.97 of PyTorch's throughput.
+# Checks the benchmark on a Linux machine with an NVIDIA GPU: builds mivaro-cli with only CMake
+# and a compiler (no test dependencies), or takes a given one, runs it with --json, then times
+# the same FP16 multiplication through PyTorch when PyTorch is installed, and prints both
+# medians and their ratio. Ours must reach at least 0.97 of PyTorch's throughput.
 #
 #   scripts/real-gpu-check.sh [--cli PATH] [--target N] [--out DIR] [--dry-run]
 #
-#   --cli PATH   use this mivaro-cli instead of building build/linux/cli/mivaro-cli
+#   --cli PATH   use this mivaro-cli instead of building build/cli-release/cli/mivaro-cli
 #   --target N   card number as 'mivaro-cli list' shows it (default: the first ready card)
 #   --out DIR    where the JSON report and the summary go (default: build/real-gpu-check)
 #   --dry-run    check the tools and print the commands without running the benchmark
 #
-# Exit status: 0 the run passed and the ratio holds (or PyTorch is absent and the run
-# passed), 1 the benchmark failed or the ratio is below the threshold, 2 a usage error or
-# a build that cannot be configured.
+# Exit status: 0 the run passed and the ratio holds, or the run passed and PyTorch is absent
+# (then no ratio was checked: the summary says so); 1 the benchmark failed or the ratio is
+# below the threshold; 2 a usage error or a build that cannot be configured.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,7 +27,7 @@ while [ $# -gt 0 ]; do
     --target) target=(--target "${2:?--target needs a number}"); shift 2 ;;
     --out) out=${2:?--out needs a directory}; shift 2 ;;
     --dry-run) dry_run=1; shift ;;
-    -h|--help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "real-gpu-check: unknown argument '$1'" >&2; exit 2 ;;
   esac
 done
@@ -38,12 +38,13 @@ run() {
 }
 
 if [ -z "$cli" ]; then
-  cli=build/linux/cli/mivaro-cli
-  if ! run cmake --preset linux; then
-    echo "real-gpu-check: configuring failed; run scripts/install-deps.sh first, or pass --cli" >&2
+  # The product alone: no GoogleTest, Google Benchmark or Ninja needed on the GPU machine.
+  cli=build/cli-release/cli/mivaro-cli
+  if ! run cmake -S . -B build/cli-release -DCMAKE_BUILD_TYPE=Release -DMIVARO_BUILD_TESTS=OFF; then
+    echo "real-gpu-check: configuring failed; CMake 3.25 and a C++20 compiler are needed, or pass --cli" >&2
     exit 2
   fi
-  run cmake --build --preset linux --target mivaro-cli -j "$(nproc)"
+  run cmake --build build/cli-release --target mivaro-cli -j "$(nproc)"
 fi
 mkdir -p "$out"
 report=$out/mivaro.json
@@ -81,6 +82,7 @@ compare=0
 echo "summary written to $summary"
 if [ $status -ne 0 ]; then exit 1; fi
 case $compare in
-  0|2) exit 0 ;;   # 2: PyTorch absent, the benchmark's own figures were printed
+  0) exit 0 ;;
+  2) echo "PyTorch not found: the run passed, no ratio was checked" | tee -a "$summary"; exit 0 ;;
   *) exit 1 ;;
 esac

@@ -45,7 +45,7 @@ def parse_args(argv):
 def read_report(path):
     with open(path, encoding="utf-8") as handle:
         report = json.load(handle)
-    if report.get("schemaVersion") != 1:
+    if report.get("schemaVersion") not in (1, 2):
         raise ValueError(f"unsupported schemaVersion {report.get('schemaVersion')!r}")
     return report
 
@@ -100,6 +100,9 @@ def main(argv):
     print(f"GPU:                {target.get('name', 'unknown')} (PCI {target.get('pciBusId') or 'unknown'})")
     print(f"cuBLAS:             {components.get('cublas')} at {components.get('cublasLibraryPath')}")
     print(f"CUDA runtime/driver: {components.get('cudaRuntime')} / {components.get('cudaDriver')}")
+    if target.get("driverVersion"):
+        print(f"Driver:             {target['driverVersion']}, compute capability "
+              f"{target.get('computeCapability')}, {target.get('smCount')} SMs")
     print(f"Outcome:            {outcome['status']} - {outcome['message']}")
     print(f"Validation:         {report['validation']['status']}")
     result = report.get("result")
@@ -108,7 +111,7 @@ def main(argv):
         print(f"mivaro median:      {ours_ms:.4f} ms  {FLOPS_PER_MULTIPLICATION / (ours_ms * 1e9):.2f} TFLOPS")
         clocks = report.get("clocks") or {}
         for sample in clocks.get("samples", []):
-            print(f"  after series {sample['afterSeries']}: SM {sample['smClockMHz']} MHz, "
+            print(f"  series {sample['afterSeries']}: lowest SM {sample['smClockMHz']} MHz, "
                   f"reasons {sample['eventReasonNames']}")
         if clocks and not clocks.get("available"):
             print(f"  clocks not sampled: {clocks.get('unavailableReason')}")

@@ -1,6 +1,8 @@
 #include "cli/app.h"
 
 #include <csignal>
+#include <cstdlib>
+#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -35,6 +37,17 @@ Outcome Cli(ScriptedSystem& system, std::vector<std::string_view> args, bool ter
 }
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Keeps a document for the JSON Schema check (json_schema_check.sh) when it asks for them.
+void KeepForSchemaCheck(const std::string& name, const std::string& document) {
+#ifdef _MSC_VER
+#pragma warning(suppress : 4996)  // getenv: the value is only read, at once
+#endif
+    const char* dir = std::getenv("MIVARO_JSON_SAMPLES");
+    if (dir != nullptr) {
+        std::ofstream(std::string(dir) + "/" + name + ".json", std::ios::binary) << document;
+    }
+}
 
 ClockSample Clock(std::uint32_t mhz, std::uint64_t reasons, std::optional<std::uint32_t> milliwatts = std::nullopt,
                   std::optional<std::uint32_t> celsius = std::nullopt) {
@@ -242,6 +255,7 @@ TEST(CliJsonTest, DocumentCarriesEveryFigureOfTheRun) {
     ASSERT_EQ(o.code, 0) << o.err;
     EXPECT_TRUE(Contains(o.err, "Measured 5 of 5 series\n"));  // progress still on stderr
     EXPECT_TRUE(Contains(o.err, "Performance: 219.90 TFLOPS\n"));  // and the human summary
+    KeepForSchemaCheck("completed", o.out);
     const json::Value doc = json::Parse(o.out);
 
     EXPECT_EQ(doc["schemaVersion"].AsNumber(), 2);
@@ -336,6 +350,7 @@ TEST(CliJsonTest, FailedRunsStillGiveADocument) {
     Outcome o = Cli(s, {"--json", "--reference=0", "--target=2"});
     EXPECT_EQ(o.code, 1);
     EXPECT_TRUE(Contains(o.err, "Benchmark error: FP32 reference check failed\n"));
+    KeepForSchemaCheck("check-failed", o.out);
     json::Value doc = json::Parse(o.out);
     EXPECT_EQ(doc["outcome"]["status"].AsString(), "error");
     EXPECT_EQ(doc["outcome"]["error"].AsString(), "FP32 reference check failed");
@@ -358,6 +373,7 @@ TEST(CliJsonTest, FailedRunsStillGiveADocument) {
     s.failAfterSeries = 5;
     s.failure = "cudaMalloc: \"quoted\"\n\x01";
     o = Cli(s, {"--json"});
+    KeepForSchemaCheck("backend-failed", o.out);
     doc = json::Parse(o.out);  // the text is escaped, the document stays valid
     EXPECT_EQ(doc["outcome"]["error"].AsString(), s.failure);
     EXPECT_EQ(doc["validation"]["status"].AsString(), "notReached");
@@ -374,6 +390,7 @@ TEST(CliInterruptTest, StopRequestEndsTheRunAtItsNextCheck) {
         if (k == 2) interrupter = std::jthread([&] { source.request_stop(); });
     };
     const Outcome o = Cli(s, {"--json"}, false, source.get_token());
+    KeepForSchemaCheck("interrupted", o.out);
     EXPECT_EQ(o.code, ToInt(ExitCode::Interrupted));
     EXPECT_TRUE(Contains(o.err, "Measured 2 of 5 series\n"));
     EXPECT_FALSE(Contains(o.err, "Measured 4"));

@@ -1,0 +1,53 @@
+#include "cli/libraries.h"
+
+#include <vector>
+
+#include <windows.h>
+
+#include "cuda/nvidia_api.h"
+#include "presentation/utf8.h"
+
+namespace cli {
+namespace {
+
+std::string ModulePath(HMODULE module) {
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return {};
+    return WideToUtf8(std::wstring(path, length));
+}
+
+std::string FileVersion(const std::wstring& path) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    if (size == 0) return {};
+    std::vector<unsigned char> data(size);
+    if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return {};
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT infoSize = 0;
+    if (!VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &infoSize) || info == nullptr ||
+        infoSize < sizeof(VS_FIXEDFILEINFO)) {
+        return {};
+    }
+    return std::to_string(HIWORD(info->dwFileVersionMS)) + "." + std::to_string(LOWORD(info->dwFileVersionMS)) +
+           "." + std::to_string(HIWORD(info->dwFileVersionLS)) + "." + std::to_string(LOWORD(info->dwFileVersionLS));
+}
+
+}  // namespace
+
+std::string CudaDriverLibraryPath() {
+    // No reference is taken: the CUDA layer keeps the library loaded for the process's life.
+    const HMODULE module = GetModuleHandleW(gemm::kCudaDriverLibraryName);
+    return module != nullptr ? ModulePath(module) : std::string();
+}
+
+DirectMlLibrary SystemDirectMlLibrary() {
+    wchar_t system[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return {};
+    const std::wstring path = std::wstring(system, length) + L"\\DirectML.dll";
+    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return {};
+    return {WideToUtf8(path), FileVersion(path)};
+}
+
+}  // namespace cli
