@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages that building and testing need, skipping those present.
 set -eu
 packages=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config python3
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   wine wine64 xvfb x11-utils imagemagick

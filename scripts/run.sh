@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 
 case "$(uname -s)" in
   MINGW* | MSYS* | CYGWIN*)
-    cmake -S . -B build/native-windows
+    cmake -S . -B build/native-windows -DMIVARO_BUILD_TESTS=OFF
     cmake --build build/native-windows --config Release --target Mivaro
     exe=$(find build/native-windows -name Mivaro.exe | head -n 1)
     exec "$exe"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the built mivaro-cli on this machine (through Wine for the Windows build) and checks
-# what holds on any machine: version, help, a usage error, the listing, a refused card number
-# and a failed write. Nothing here starts a benchmark.
+# what holds on any machine: version, help, a usage error, the listing, a refused card number,
+# an unreadable document for 'compare' and a failed write. Nothing here starts a benchmark.
 #   cli_smoke.sh VERSION PROGRAM [RUNNER...]
 set -u
 version=$1 program=$2; shift 2
@@ -32,6 +32,8 @@ check list "0 3" 'References \(--reference\):' -- list
 check list-ru "0 3" 'Эталоны \(--reference\):' -- list --lang=ru
 # Out of range with cards (2), or no card at all (3): either way the document says why.
 check target-range "2 3" '"status": "(targetOutOfRange|noCompatibleGpu)"' -- --json --target 99
+check compare-unreadable 2 "^mivaro-cli: compare: 'no-such-result.json' cannot be read" -- \
+  compare no-such-result.json other.json
 
 # A result that cannot be written is an error with a message, never a silent success.
 out=$("${runner[@]}" "$program" --help 2>&1 >/dev/full); code=$?

@@ -24,10 +24,7 @@ fi
 [ -f "$archive" ] || fail "no $(basename "$archive") in: $(ls "$work/out")"
 
 mkdir "$work/unpacked"
-case $archive in
-  *.zip) (cd "$work/unpacked" && unzip -q "$archive") ;;
-  *) tar -xzf "$archive" -C "$work/unpacked" ;;
-esac
+(cd "$work/unpacked" && "$(dirname "$cpack")/cmake" -E tar xf "$archive") || fail "cannot unpack $archive"
 contents=$(cd "$work/unpacked" && find . -mindepth 1 -not -type d | sed 's|^\./||' | LC_ALL=C sort)
 wanted=$(printf '%s\n' "${expected[@]}" | LC_ALL=C sort)
 [ "$contents" = "$wanted" ] || fail "the package holds"$'\n'"$contents"$'\n'"instead of"$'\n'"$wanted"
