@@ -12,6 +12,7 @@
 #include "cli/options.h"
 #include "cli/progress_display.h"
 #include "core/input_matrices.h"
+#include "core/utf8.h"
 #include "presentation/configuration.h"
 #include "presentation/control_texts.h"
 #include "presentation/number_format.h"
@@ -19,7 +20,6 @@
 #include "presentation/run_shape.h"
 #include "presentation/run_status.h"
 #include "presentation/selection_lists.h"
-#include "presentation/utf8.h"
 
 namespace cli {
 namespace {

@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "cli/host.h"
-#include "presentation/utf8.h"
+#include "core/utf8.h"
 
 namespace cli {
 namespace {

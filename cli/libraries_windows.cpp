@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "cuda/nvidia_api.h"
-#include "presentation/utf8.h"
+#include "core/utf8.h"
 
 namespace cli {
 namespace {

@@ -10,8 +10,8 @@
 
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
+#include "core/utf8.h"
 #include "presentation/number_format.h"
-#include "presentation/utf8.h"
 #include "cli/json_reader.h"
 #include "tests/cli/scripted_system.h"
 
