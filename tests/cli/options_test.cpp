@@ -94,8 +94,8 @@ TEST(OptionsTest, RejectsRepeatedAndConflictingOptions) {
 
 TEST(OptionsTest, UsageNamesEveryOptionAndExitCode) {
     const std::string usage = UsageText();
-    for (const char* word : {"list", "--target", "--reference", "--show", "--lang", "--json", "--help",
-                             "130 interrupted"}) {
+    for (const char* word : {"list", "compare", "--target", "--reference", "--show", "--lang", "--json", "--help",
+                             "--version", "4 the output could not be written", "130 interrupted"}) {
         EXPECT_NE(usage.find(word), std::string::npos) << word;
     }
 }
