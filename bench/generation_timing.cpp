@@ -13,6 +13,12 @@
 #include <stop_token>
 #include <vector>
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <time.h>
+#endif
+
 #include "bench/plain_generation.h"
 #include "core/generation_kernels.h"
 #include "core/matrix_generation.h"
@@ -22,10 +28,37 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Seconds(const std::function<void()>& work) {
-    const Clock::time_point start = Clock::now();
+// CPU time of the calling thread, which load from other processes disturbs less than wall
+// time.
+double ThreadCpuSeconds() {
+#if defined(_WIN32)
+    FILETIME creation;
+    FILETIME exit;
+    FILETIME kernel;
+    FILETIME user;
+    GetThreadTimes(GetCurrentThread(), &creation, &exit, &kernel, &user);
+    const auto ticks = [](const FILETIME& time) {
+        return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    return static_cast<double>(ticks(kernel) + ticks(user)) * 1e-7;  // 100 ns ticks
+#else
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+#endif
+}
+
+struct Times {
+    std::vector<double> wall;
+    std::vector<double> cpu;
+};
+
+void Measure(Times& times, const std::function<void()>& work) {
+    const Clock::time_point wallStart = Clock::now();
+    const double cpuStart = ThreadCpuSeconds();
     work();
-    return std::chrono::duration<double>(Clock::now() - start).count();
+    times.cpu.push_back(ThreadCpuSeconds() - cpuStart);
+    times.wall.push_back(std::chrono::duration<double>(Clock::now() - wallStart).count());
 }
 
 double Median(std::vector<double> values) {
@@ -74,9 +107,9 @@ private:
     gemm::SimdPath path_;
     const gemm::GenerationKernels& kernels_;
     std::size_t blocks_ = 0;
-    alignas(32) std::uint32_t words_[gemm::kEngineWords];
+    std::uint32_t words_[gemm::kEngineWords];
     gemm::AcceptedPairs pairs_;
-    alignas(32) std::uint16_t halves_[2 * (gemm::kEngineAttempts + gemm::kPairGroup)];
+    std::uint16_t halves_[2 * (gemm::kEngineAttempts + gemm::kPairGroup)];
 };
 
 }  // namespace
@@ -84,14 +117,14 @@ private:
 int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const gemm::SimdPath path = gemm::FastestSimdPath();
-    std::vector<double> plainTimes;
-    std::vector<double> productTimes;
+    Times plainTimes;
+    Times productTimes;
     gemm::InputMatrices plain;
     gemm::InputMatrices product;
     for (int round = 0; round < rounds; ++round) {
-        const auto timePlain = [&] { plainTimes.push_back(Seconds([&] { plain = bench::PlainInputMatrices(); })); };
+        const auto timePlain = [&] { Measure(plainTimes, [&] { plain = bench::PlainInputMatrices(); }); };
         const auto timeProduct = [&] {
-            productTimes.push_back(Seconds([&] { product = gemm::MakeInputMatrices(std::stop_token{}); }));
+            Measure(productTimes, [&] { product = gemm::MakeInputMatrices(std::stop_token{}); });
         };
         // Each result is released before its next run, as a user's run would find memory.
         plain = {};
@@ -104,38 +137,39 @@ int main(int argc, char** argv) {
             timePlain();
         }
     }
-    const double plainSeconds = Median(plainTimes);
-    const double productSeconds = Median(productTimes);
-    std::printf("Matrix preparation, medians of %d rounds (wall time):\n", rounds);
-    std::printf("  plain loop:        %7.0f ms\n", plainSeconds * 1e3);
-    std::printf("  product (%-8s): %7.0f ms\n", gemm::SimdPathName(path), productSeconds * 1e3);
-    std::printf("  ratio:             %7.2fx\n", plainSeconds / productSeconds);
+    std::printf("Matrix preparation, medians of %d rounds, product on the %s path:\n", rounds,
+                gemm::SimdPathName(path));
+    std::printf("               plain loop    product    ratio\n");
+    std::printf("  CPU time:    %7.0f ms %7.0f ms %7.2fx\n", Median(plainTimes.cpu) * 1e3,
+                Median(productTimes.cpu) * 1e3, Median(plainTimes.cpu) / Median(productTimes.cpu));
+    std::printf("  wall time:   %7.0f ms %7.0f ms %7.2fx\n", Median(plainTimes.wall) * 1e3,
+                Median(productTimes.wall) * 1e3, Median(plainTimes.wall) / Median(productTimes.wall));
     const std::size_t differing = bench::CountDifferingElements(plain, product);
     if (differing == 0) {
-        std::printf("  matrices:          identical\n");
+        std::printf("  matrices:    identical\n");
     } else {
-        std::printf("  matrices:          %zu of %zu elements differ\n", differing, 2 * plain.a.size());
+        std::printf("  matrices:    %zu of %zu elements differ\n", differing, 2 * plain.a.size());
     }
     plain = {};
     product = {};
 
     StagePasses passes(path);
-    std::vector<double> cumulative[StagePasses::kStages];
+    Times cumulative[StagePasses::kStages];
     for (int round = 0; round < rounds; ++round) {
         for (int stages = 1; stages <= StagePasses::kStages; ++stages) {
-            cumulative[stages - 1].push_back(Seconds([&] { passes.Run(stages); }));
+            Measure(cumulative[stages - 1], [&] { passes.Run(stages); });
         }
     }
     const char* const names[StagePasses::kStages] = {"twister", "acceptance", "logarithm", "sqrt and division",
                                                       "conversion"};
-    std::printf("Product by stage (medians; each stage's time is the difference it adds):\n");
+    std::printf("Product by stage, CPU time (medians; each stage's time is the difference it adds):\n");
     double previous = 0.0;
     for (int stage = 0; stage < StagePasses::kStages; ++stage) {
-        const double seconds = Median(cumulative[stage]);
+        const double seconds = Median(cumulative[stage].cpu);
         std::printf("  %-18s %7.0f ms\n", names[stage], (seconds - previous) * 1e3);
         previous = seconds;
     }
     std::printf("  %-18s %7.0f ms (the rest of the product's time: writing the matrices)\n", "memory",
-                (productSeconds - previous) * 1e3);
+                (Median(productTimes.cpu) - previous) * 1e3);
     return 0;
 }

@@ -54,9 +54,9 @@ private:
 
     const GenerationKernels& kernels_;
     MersenneTwisterBlocks engine_;
-    alignas(32) std::uint32_t words_[kEngineWords];
+    std::uint32_t words_[kEngineWords];
     AcceptedPairs pairs_;
-    alignas(32) std::uint16_t halves_[2 * (kEngineAttempts + kPairGroup)];
+    std::uint16_t halves_[2 * (kEngineAttempts + kPairGroup)];
     std::size_t next_ = 0;
     std::size_t available_ = 0;
 };

@@ -162,34 +162,46 @@ __m128 LogarithmOfFour(__m256d z, __m256d k, __m256d invC, __m256d head, __m256d
     return _mm256_cvtpd_ps(_mm256_castsi256_pd(nudged));
 }
 
-// The masked gather with every lane enabled: GCC 12 warns about the undefined source
-// register of the plain one.
-__m256d Gather(const double* base, __m128i index) {
-    return _mm256_mask_i32gather_pd(_mm256_setzero_pd(), base, index, _mm256_castsi256_pd(_mm256_set1_epi64x(-1)), 8);
+// The interval constants of four lanes: each interval's four doubles loaded whole, then
+// transposed (gathers are slow on processors with the gather data sampling mitigation).
+void LoadIntervals(const std::int32_t* index, __m256d& invC, __m256d& head, __m256d& tail) {
+    using namespace logarithm;
+    const __m256d row0 = _mm256_load_pd(&kIntervals[index[0]].invC);
+    const __m256d row1 = _mm256_load_pd(&kIntervals[index[1]].invC);
+    const __m256d row2 = _mm256_load_pd(&kIntervals[index[2]].invC);
+    const __m256d row3 = _mm256_load_pd(&kIntervals[index[3]].invC);
+    const __m256d invCTail01 = _mm256_unpacklo_pd(row0, row1);  // invC0 invC1 tail0 tail1
+    const __m256d invCTail23 = _mm256_unpacklo_pd(row2, row3);
+    const __m256d head01 = _mm256_unpackhi_pd(row0, row1);  // head0 head1 unused unused
+    const __m256d head23 = _mm256_unpackhi_pd(row2, row3);
+    invC = _mm256_permute2f128_pd(invCTail01, invCTail23, 0x20);
+    tail = _mm256_permute2f128_pd(invCTail01, invCTail23, 0x31);
+    head = _mm256_permute2f128_pd(head01, head23, 0x20);
 }
 
 template <bool kFused>
 void Logarithms(const float* x, float* out, std::size_t count) {
     using namespace logarithm;
-    const double* table = &kIntervals[0].invC;
     for (std::size_t i = 0; i < count; i += 8) {
         const __m256i bits = _mm256_castps_si256(_mm256_loadu_ps(x + i));
         const __m256i offset = _mm256_sub_epi32(bits, _mm256_set1_epi32(static_cast<int>(kIntervalStart)));
-        // Four doubles per interval: the index counts doubles.
-        const __m256i index = _mm256_slli_epi32(
-            _mm256_and_si256(_mm256_srli_epi32(offset, kIntervalShift), _mm256_set1_epi32(static_cast<int>(kIntervalMask))),
-            2);
+        alignas(32) std::int32_t index[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(index),
+                           _mm256_and_si256(_mm256_srli_epi32(offset, kIntervalShift),
+                                            _mm256_set1_epi32(static_cast<int>(kIntervalMask))));
         const __m256i k = _mm256_srai_epi32(offset, 23);
         const __m256 z = _mm256_castsi256_ps(
             _mm256_sub_epi32(bits, _mm256_and_si256(offset, _mm256_set1_epi32(static_cast<int>(0xFF800000u)))));
         __m128 results[2];
         for (int half = 0; half < 2; ++half) {
-            const __m128i halfIndex = half == 0 ? _mm256_castsi256_si128(index) : _mm256_extracti128_si256(index, 1);
             const __m128i halfK = half == 0 ? _mm256_castsi256_si128(k) : _mm256_extracti128_si256(k, 1);
             const __m128 halfZ = half == 0 ? _mm256_castps256_ps128(z) : _mm256_extractf128_ps(z, 1);
-            results[half] = LogarithmOfFour<kFused>(
-                _mm256_cvtps_pd(halfZ), _mm256_cvtepi32_pd(halfK), Gather(table, halfIndex), Gather(table + 1, halfIndex),
-                Gather(table + 2, halfIndex));
+            __m256d invC;
+            __m256d head;
+            __m256d tail;
+            LoadIntervals(index + 4 * half, invC, head, tail);
+            results[half] =
+                LogarithmOfFour<kFused>(_mm256_cvtps_pd(halfZ), _mm256_cvtepi32_pd(halfK), invC, head, tail);
         }
         _mm256_storeu_ps(out + i, _mm256_set_m128(results[1], results[0]));
     }
@@ -199,8 +211,8 @@ void PolarFactors(AcceptedPairs& pairs) {
     const __m256 minusTwo = _mm256_set1_ps(-2.0f);
     for (std::size_t i = 0; i < PaddedPairs(pairs.count); i += 8) {
         const __m256 t =
-            _mm256_div_ps(_mm256_mul_ps(_mm256_load_ps(pairs.logarithm + i), minusTwo), _mm256_load_ps(pairs.s + i));
-        _mm256_store_ps(pairs.logarithm + i, _mm256_sqrt_ps(t));
+            _mm256_div_ps(_mm256_mul_ps(_mm256_loadu_ps(pairs.logarithm + i), minusTwo), _mm256_loadu_ps(pairs.s + i));
+        _mm256_storeu_ps(pairs.logarithm + i, _mm256_sqrt_ps(t));
     }
 }
 
@@ -208,9 +220,9 @@ void PolarFactors(AcceptedPairs& pairs) {
 // NaN (the half-float exhaustive test checks this), and no generated value is a NaN.
 void ToHalves(const AcceptedPairs& pairs, std::uint16_t* halves) {
     for (std::size_t i = 0; i < PaddedPairs(pairs.count); i += 8) {
-        const __m256 f = _mm256_load_ps(pairs.logarithm + i);
-        const __m128i first = _mm256_cvtps_ph(_mm256_mul_ps(f, _mm256_load_ps(pairs.v1 + i)), _MM_FROUND_TO_NEAREST_INT);
-        const __m128i second = _mm256_cvtps_ph(_mm256_mul_ps(f, _mm256_load_ps(pairs.v2 + i)), _MM_FROUND_TO_NEAREST_INT);
+        const __m256 f = _mm256_loadu_ps(pairs.logarithm + i);
+        const __m128i first = _mm256_cvtps_ph(_mm256_mul_ps(f, _mm256_loadu_ps(pairs.v1 + i)), _MM_FROUND_TO_NEAREST_INT);
+        const __m128i second = _mm256_cvtps_ph(_mm256_mul_ps(f, _mm256_loadu_ps(pairs.v2 + i)), _MM_FROUND_TO_NEAREST_INT);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(halves + 2 * i), _mm_unpacklo_epi16(first, second));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(halves + 2 * i + 8), _mm_unpackhi_epi16(first, second));
     }

@@ -23,11 +23,12 @@ inline constexpr std::size_t kPairGroup = 8;
 
 // The accepted polar pairs of one block, in order, padded with harmless pairs up to a whole
 // group. logarithm holds ln s after the logarithm stage and the factor f after the next.
+// The kernels load and store unaligned, so no member needs an alignment of its own.
 struct AcceptedPairs {
-    alignas(32) float v1[kEngineAttempts + kPairGroup];
-    alignas(32) float v2[kEngineAttempts + kPairGroup];
-    alignas(32) float s[kEngineAttempts + kPairGroup];
-    alignas(32) float logarithm[kEngineAttempts + kPairGroup];
+    float v1[kEngineAttempts + kPairGroup];
+    float v2[kEngineAttempts + kPairGroup];
+    float s[kEngineAttempts + kPairGroup];
+    float logarithm[kEngineAttempts + kPairGroup];
     std::size_t count;
     bool anySmall;  // some pair has s <= kSmallRadiusSquared and must be rescaled
 };
@@ -37,7 +38,7 @@ inline constexpr std::size_t PaddedPairs(std::size_t count) {
 }
 
 struct GenerationKernels {
-    // Twists the engine state (624 words, 32-byte aligned) and writes its tempered outputs.
+    // Twists the engine state (624 words) and writes its tempered outputs.
     void (*nextWords)(std::uint32_t* state, std::uint32_t* words);
     // Polar attempts from words 2k and 2k+1: keeps the accepted ones (padding included).
     void (*acceptPairs)(const std::uint32_t* words, AcceptedPairs& pairs);

@@ -1,6 +1,7 @@
 // The SSE2 generation kernels, which every x86-64 processor runs.
 
 #include <emmintrin.h>
+#include <initializer_list>
 
 #include "core/generation_kernels.h"
 #include "core/half_float.h"
@@ -187,16 +188,16 @@ void Logarithms(const float* x, float* out, std::size_t count) {
 void PolarFactors(AcceptedPairs& pairs) {
     const __m128 minusTwo = _mm_set1_ps(-2.0f);
     for (std::size_t i = 0; i < PaddedPairs(pairs.count); i += 4) {
-        const __m128 t = _mm_div_ps(_mm_mul_ps(_mm_load_ps(pairs.logarithm + i), minusTwo), _mm_load_ps(pairs.s + i));
-        _mm_store_ps(pairs.logarithm + i, _mm_sqrt_ps(t));
+        const __m128 t = _mm_div_ps(_mm_mul_ps(_mm_loadu_ps(pairs.logarithm + i), minusTwo), _mm_loadu_ps(pairs.s + i));
+        _mm_storeu_ps(pairs.logarithm + i, _mm_sqrt_ps(t));
     }
 }
 
 void ToHalves(const AcceptedPairs& pairs, std::uint16_t* halves) {
     for (std::size_t i = 0; i < PaddedPairs(pairs.count); i += 4) {
-        const __m128 f = _mm_load_ps(pairs.logarithm + i);
-        const __m128 first = _mm_mul_ps(f, _mm_load_ps(pairs.v1 + i));
-        const __m128 second = _mm_mul_ps(f, _mm_load_ps(pairs.v2 + i));
+        const __m128 f = _mm_loadu_ps(pairs.logarithm + i);
+        const __m128 first = _mm_mul_ps(f, _mm_loadu_ps(pairs.v1 + i));
+        const __m128 second = _mm_mul_ps(f, _mm_loadu_ps(pairs.v2 + i));
         const __m128 low = _mm_unpacklo_ps(first, second);
         const __m128 high = _mm_unpackhi_ps(first, second);
         __m128i group;

@@ -21,7 +21,7 @@ public:
     }
 
 private:
-    alignas(32) std::uint32_t state_[kBlockWords];
+    std::uint32_t state_[kBlockWords];
     void (*nextWords_)(std::uint32_t* state, std::uint32_t* words);
 };
 
