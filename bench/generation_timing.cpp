@@ -33,10 +33,10 @@ using Clock = std::chrono::steady_clock;
 double ThreadCpuSeconds() {
 #if defined(_WIN32)
     FILETIME creation;
-    FILETIME exit;
+    FILETIME exited;
     FILETIME kernel;
     FILETIME user;
-    GetThreadTimes(GetCurrentThread(), &creation, &exit, &kernel, &user);
+    GetThreadTimes(GetCurrentThread(), &creation, &exited, &kernel, &user);
     const auto ticks = [](const FILETIME& time) {
         return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
     };
