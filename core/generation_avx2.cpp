@@ -209,7 +209,7 @@ void Logarithms(const float* x, float* out, std::size_t count) {
 
 void PolarFactors(AcceptedPairs& pairs) {
     const __m256 minusTwo = _mm256_set1_ps(-2.0f);
-    for (std::size_t i = 0; i < PaddedPairs(pairs.count); i += 8) {
+    for (std::size_t i = 0; i < pairs.count; i += 8) {
         const __m256 t =
             _mm256_div_ps(_mm256_mul_ps(_mm256_loadu_ps(pairs.logarithm + i), minusTwo), _mm256_loadu_ps(pairs.s + i));
         _mm256_storeu_ps(pairs.logarithm + i, _mm256_sqrt_ps(t));
@@ -219,7 +219,7 @@ void PolarFactors(AcceptedPairs& pairs) {
 // F16C rounds to nearest even exactly as gemm::FloatToHalf for every value that is not a
 // NaN (the half-float exhaustive test checks this), and no generated value is a NaN.
 void ToHalves(const AcceptedPairs& pairs, std::uint16_t* halves) {
-    for (std::size_t i = 0; i < PaddedPairs(pairs.count); i += 8) {
+    for (std::size_t i = 0; i < pairs.count; i += 8) {
         const __m256 f = _mm256_loadu_ps(pairs.logarithm + i);
         const __m128i first = _mm256_cvtps_ph(_mm256_mul_ps(f, _mm256_loadu_ps(pairs.v1 + i)), _MM_FROUND_TO_NEAREST_INT);
         const __m128i second = _mm256_cvtps_ph(_mm256_mul_ps(f, _mm256_loadu_ps(pairs.v2 + i)), _MM_FROUND_TO_NEAREST_INT);

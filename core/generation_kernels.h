@@ -33,6 +33,8 @@ struct AcceptedPairs {
     bool anySmall;  // some pair has s <= kSmallRadiusSquared and must be rescaled
 };
 
+// Not used by the AVX2 kernels, so that file emits no copy of it (a group loop up to count
+// covers the padding there).
 inline constexpr std::size_t PaddedPairs(std::size_t count) {
     return (count + kPairGroup - 1) / kPairGroup * kPairGroup;
 }
