@@ -1,11 +1,13 @@
 #include "cli/compare.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <stdexcept>
 
 #include "cli/json_reader.h"
 #include "cli/options.h"
+#include "cli/progress_display.h"
 #include "cli/run_report.h"
 
 namespace cli {
@@ -61,11 +63,17 @@ Summary Summarize(std::string_view text) {
     return s;
 }
 
+// Pads to a column by code points, so names such as "RTX 4090 · cuBLAS" line up.
+void PadTo(std::string& text, std::size_t column) {
+    const std::size_t columns = Utf8Columns(text);
+    text.append(std::max<std::size_t>(2, column > columns ? column - columns : 0), ' ');
+}
+
 std::string Row(const std::string& label, const std::string& first, const std::string& second) {
     std::string row = label;
-    row.resize(std::max<std::size_t>(row.size() + 2, 18), ' ');
+    PadTo(row, 18);
     row += first;
-    row.resize(std::max<std::size_t>(row.size() + 2, 18 + 48), ' ');
+    PadTo(row, 18 + 48);
     return row + second + '\n';
 }
 

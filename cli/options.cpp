@@ -193,7 +193,7 @@ std::string UsageText() {
            "  run                  run the benchmark (the default command)\n"
            "  list                 list the graphics cards found, with their numbers and readiness,\n"
            "                       and the state of the CUDA components\n"
-           "  compare A.json B.json  set two JSON results side by side: card, median time and\n"
+           "  compare A B          set two --json results side by side: card, median time and\n"
            "                       TFLOPS, the difference, and whether plans and inputs match\n"
            "\n"
            "Options:\n"
