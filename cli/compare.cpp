@@ -35,7 +35,7 @@ std::string SignedPercent(double value) {
 }
 
 // Throws std::runtime_error with the reason a document cannot take part.
-Summary Summarize(std::string_view text) {
+Summary ReadSummary(std::string_view text) {
     const json::Value doc = json::Parse(text);
     if (!doc.IsObject() || !doc.Has("schemaVersion") || !doc["schemaVersion"].IsNumber()) {
         throw std::runtime_error("not a mivaro-cli result (no schemaVersion)");
@@ -86,7 +86,7 @@ Comparison CompareDocuments(std::string_view firstName, std::string_view firstTe
     const std::string_view texts[2] = {firstText, secondText};
     for (int i = 0; i < 2; ++i) {
         try {
-            docs[i] = Summarize(texts[i]);
+            docs[i] = ReadSummary(texts[i]);
         } catch (const std::exception& error) {  // a malformed document, a missing or mistyped field
             std::string reason(1, '\'');
             reason += EscapedArgument(names[i]);

@@ -6,6 +6,7 @@
 
 #include "cli/clock_sampler.h"
 #include "cli/host.h"
+#include "cli/run_report.h"
 
 namespace cli {
 namespace {
@@ -51,6 +52,13 @@ TEST(ClockSamplerTest, SamplesAtItsIntervalDuringASeriesAndNotBetween) {
     const SeriesClocks shortSeries = sampler.End();  // shorter than the interval: one sample
     EXPECT_EQ(shortSeries.series, 2);
     EXPECT_GE(shortSeries.sampleCount, 1);
+}
+
+TEST(HostTest, StartTimeIsUtcIso8601AcrossLeapDays) {
+    EXPECT_EQ(FormatUtcIso8601(0), "1970-01-01T00:00:00Z");
+    EXPECT_EQ(FormatUtcIso8601(951782399), "2000-02-28T23:59:59Z");
+    EXPECT_EQ(FormatUtcIso8601(951782400), "2000-02-29T00:00:00Z");
+    EXPECT_EQ(FormatUtcIso8601(4107542400), "2100-03-01T00:00:00Z");  // 2100 has no 29 February
 }
 
 TEST(HostTest, ReadsTheOsReleaseAndCpuModelFormats) {
