@@ -264,5 +264,18 @@ TEST_F(CudaRuntimeLayerTest, CallsReachTheDriverWithTheRuntimesMeaning) {
     EXPECT_STREQ(busId, "00000000:65:00.0");
 }
 
+TEST_F(CudaRuntimeLayerTest, DeviceAttributesComeFromTheDriverWhereItHasTheQuery) {
+    CudaRuntimeLayer runtime(driver);
+    int value = 0;
+    EXPECT_EQ(runtime.cudaDeviceGetAttribute(&value, cudaDevAttrMultiProcessorCount, 0), 801);  // not exported
+    driver.cuDeviceGetAttribute = [](int* out, int attribute, CUdevice device) {
+        *out = attribute * 100 + device;
+        return 0;
+    };
+    EXPECT_EQ(runtime.cudaDeviceGetAttribute(&value, cudaDevAttrComputeCapabilityMajor, 1), 0);
+    EXPECT_EQ(value, 7501);
+    EXPECT_EQ(runtime.cudaDeviceGetAttribute(&value, cudaDevAttrMultiProcessorCount, 5), 101);  // no such device
+}
+
 }  // namespace
 }  // namespace gemm
