@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "discovery/gpu_target.h"
+#include "core/gpu_target.h"
 
 namespace gemm {
 
