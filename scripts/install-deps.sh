@@ -6,6 +6,9 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   wine wine64 xvfb x11-utils imagemagick
+  # Wine's Direct3D 12 reaches Vulkan through the system loader (only recommended by wine64);
+  # the headers build the Vulkan layer of the discrete DirectML tests.
+  libvulkan1 libvulkan-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -90,11 +90,15 @@ case ${1:-} in
     mkdir -p "$build_dir/wine-session"
     stack_env >"$build_dir/wine-session/env"
     # The tests named *_intel_* see Wine's Intel UHD Graphics 630 instead of its default
-    # adapter (the setting applies to that program only).
-    key='HKCU\Software\Wine\AppDefaults\mivaro_dml_intel_tests.exe\Direct3D'
-    "$repo/scripts/wine-run.sh" "$build_dir" reg add "$key" /v VideoPciVendorID /t REG_DWORD /d 0x8086 /f >/dev/null 2>&1 &&
-      "$repo/scripts/wine-run.sh" "$build_dir" reg add "$key" /v VideoPciDeviceID /t REG_DWORD /d 0x3e9b /f >/dev/null 2>&1 ||
-      unavailable "could not set the Wine adapter override"
+    # adapter, those named *_discrete_* an AMD Radeon (the setting applies to that program only).
+    for override in mivaro_dml_intel_tests:0x8086:0x3e9b mivaro_dml_discrete_tests:0x1002:0x73bf \
+      mivaro_ui_discrete_tests:0x1002:0x73bf; do
+      IFS=: read -r program vendor device <<<"$override"
+      key="HKCU\\Software\\Wine\\AppDefaults\\$program.exe\\Direct3D"
+      "$repo/scripts/wine-run.sh" "$build_dir" reg add "$key" /v VideoPciVendorID /t REG_DWORD /d "$vendor" /f >/dev/null 2>&1 &&
+        "$repo/scripts/wine-run.sh" "$build_dir" reg add "$key" /v VideoPciDeviceID /t REG_DWORD /d "$device" /f >/dev/null 2>&1 ||
+        unavailable "could not set the Wine adapter override"
+    done
     touch "$build_dir/wine-session/directml-stack-ready"
     echo "DirectML stack ready: $cache"
     ;;
