@@ -34,6 +34,25 @@ std::string SignedPercent(double value) {
     return text;
 }
 
+// A text from a document as the terminal may show it: control characters as \xNN (no escape
+// sequence reaches the terminal), cut after 80 code points.
+std::string Printable(std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string shown;
+    std::size_t codePoints = 0;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool startsCodePoint = (byte & 0xC0) != 0x80;
+        if (startsCodePoint && ++codePoints > 80) return shown + "...";
+        if (byte < 0x20 || byte == 0x7F) {
+            shown += {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
 // Throws std::runtime_error with the reason a document cannot take part.
 Summary ReadSummary(std::string_view text) {
     const json::Value doc = json::Parse(text);
@@ -50,7 +69,7 @@ Summary ReadSummary(std::string_view text) {
         throw std::runtime_error("holds no result (outcome '" + EscapedArgument(status) + "')");
     }
     Summary s;
-    s.card = doc["target"]["displayName"].AsString();
+    s.card = Printable(doc["target"]["displayName"].AsString());
     s.medianMs = doc["result"]["median"]["msPerMultiplication"].AsNumber();
     s.medianTflops = doc["result"]["median"]["tflops"].AsNumber();
     if (!(s.medianMs > 0) || !(s.medianTflops > 0)) throw std::runtime_error("its median is not a positive time");
@@ -58,7 +77,7 @@ Summary ReadSummary(std::string_view text) {
     for (const char* key : {"matrixSize", "warmupMultiplications", "seriesCount", "multiplicationsPerSeries"}) {
         s.plan += std::string(s.plan.empty() ? "" : ", ") + key + " " + Fixed(plan[key].AsNumber(), 0);
     }
-    s.plan += ", " + plan["elementFormat"].AsString() + "/" + plan["accumulation"].AsString();
+    s.plan += ", " + Printable(plan["elementFormat"].AsString()) + "/" + Printable(plan["accumulation"].AsString());
     if (doc.Has("inputs") && !doc["inputs"]["hash"].IsNull()) s.hash = doc["inputs"]["hash"].AsString();
     return s;
 }

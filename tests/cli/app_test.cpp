@@ -465,6 +465,16 @@ TEST(CliCompareTest, RefusesDocumentsItCannotUse) {
     s.files["broken.json"] = "{\"schemaVersion\": 2,";
     s.files["future.json"] = "{\"schemaVersion\": 99}";
     s.files["other.json"] = "[1, 2]";
+    // A document's texts reach the terminal without their control characters.
+    std::string hostile = s.files["good.json"];
+    const std::string name = "ASUS GeForce RTX 4090";
+    hostile.replace(hostile.find(name), name.size(), "\\u001b[2Jcard");
+    s.files["hostile.json"] = hostile;
+    const Outcome shown = Cli(s, {"compare", "good.json", "hostile.json"});
+    EXPECT_EQ(shown.code, 0) << shown.err;
+    EXPECT_TRUE(Contains(shown.out, "\\x1B[2Jcard · cuBLAS")) << shown.out;
+    EXPECT_FALSE(Contains(shown.out, "\x1b"));
+
     const std::pair<const char*, const char*> cases[] = {
         {"missing.json", "'missing.json' cannot be read"},
         {"failed.json", "'failed.json': holds no result (outcome 'error')"},
