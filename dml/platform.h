@@ -193,6 +193,15 @@ public:
     virtual void BindPersistentResource(Handle table, const BufferBinding& binding) = 0;
     virtual void RecordDispatch(Handle recorder, Handle list, Handle dispatchable,
                                 Handle table) = 0;
+
+    // Once work was submitted that can no longer be waited for, the GPU may still use any
+    // object of the run: from then on the owners below let go of their handles without
+    // giving them back (the memory stays taken until the process ends).
+    void AbandonObjects() { objectsAbandoned_ = true; }
+    bool ObjectsAbandoned() const { return objectsAbandoned_; }
+
+private:
+    bool objectsAbandoned_ = false;
 };
 
 // Owns one handle of the platform and gives it back exactly once through Free.
@@ -219,7 +228,8 @@ public:
     explicit operator bool() const { return handle_ != 0; }
 
     void Reset() {
-        if (handle_ != 0) (platform_->*Free)(std::exchange(handle_, 0));
+        const Handle handle = std::exchange(handle_, 0);
+        if (handle != 0 && !platform_->ObjectsAbandoned()) (platform_->*Free)(handle);
     }
 
 private:
