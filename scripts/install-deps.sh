@@ -6,6 +6,8 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   wine wine64 xvfb x11-utils imagemagick
+  # The Vulkan loader, which Wine's Direct3D 12 needs and wine64 only recommends.
+  libvulkan1
 )
 missing=()
 for p in "${packages[@]}"; do
