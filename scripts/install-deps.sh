@@ -8,6 +8,9 @@ packages=(
   wine wine64 xvfb x11-utils imagemagick
   # The Vulkan loader, which Wine's Direct3D 12 needs and wine64 only recommends.
   libvulkan1
+  # The fuzz targets (scripts/fuzz.sh): clang, its fuzzer and sanitizer runtimes, and
+  # llvm-symbolizer for readable reports.
+  clang libclang-rt-14-dev llvm
 )
 missing=()
 for p in "${packages[@]}"; do
