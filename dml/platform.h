@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "discovery/gpu_target.h"
@@ -116,8 +117,9 @@ public:
     virtual bool WaitForEvent(Handle event) = 0;
     virtual void CloseEvent(Handle event) = 0;
 
-    // UTF-16 to UTF-8 (WideCharToMultiByte with CP_UTF8); empty when it cannot convert.
-    virtual std::string ToUtf8(const char16_t* text) = 0;
+    // UTF-16 to UTF-8 of exactly these code units (WideCharToMultiByte with CP_UTF8); empty
+    // when it cannot convert.
+    virtual std::string ToUtf8(std::u16string_view text) = 0;
 
     // IUnknown::Release of any interface reference handed out below.
     virtual void Release(Handle object) = 0;

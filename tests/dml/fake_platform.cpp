@@ -177,12 +177,13 @@ void FakePlatform::CloseEvent(Handle event) {
     if (Alive(event, "event")) released.push_back(event);
 }
 
-std::string FakePlatform::ToUtf8(const char16_t* text) {
+std::string FakePlatform::ToUtf8(std::u16string_view text) {
     Enter("ToUtf8");
     std::string result;
-    for (std::size_t i = 0; text[i] != 0; ++i) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
         std::uint32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
         } else if (c >= 0xD800 && c <= 0xDFFF) {

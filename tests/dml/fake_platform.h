@@ -109,7 +109,7 @@ public:
     Handle CreateFenceEvent() override;
     bool WaitForEvent(Handle event) override;
     void CloseEvent(Handle event) override;
-    std::string ToUtf8(const char16_t* text) override;
+    std::string ToUtf8(std::u16string_view text) override;
     void Release(Handle object) override;
     HResult CreateDxgiFactory(Handle* factory) override;
     HResult EnumAdapters(Handle factory, std::uint32_t index, Handle* adapter) override;
