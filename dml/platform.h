@@ -9,7 +9,7 @@
 #include <string_view>
 #include <utility>
 
-#include "discovery/gpu_target.h"
+#include "core/gpu_target.h"
 
 namespace gemm {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/benchmark.h"
-#include "discovery/gpu_target.h"
+#include "core/gpu_target.h"
 #include "dml/platform.h"
 
 namespace gemm {

@@ -58,9 +58,9 @@ std::int32_t LayoutDelta(std::int32_t currentSize, std::int32_t initialSize, std
     return currentSize - MulDivRound(initialSize, dpi, layoutDpi);
 }
 
-LayoutRect PlaceControl(const LayoutEntry& entry, std::int32_t dpi, std::int32_t layoutDpi,
+PixelRect PlaceControl(const LayoutEntry& entry, std::int32_t dpi, std::int32_t layoutDpi,
                         std::int32_t dx, std::int32_t dy) {
-    LayoutRect r{MulDivRound(entry.rect.left, dpi, layoutDpi), MulDivRound(entry.rect.top, dpi, layoutDpi),
+    PixelRect r{MulDivRound(entry.rect.left, dpi, layoutDpi), MulDivRound(entry.rect.top, dpi, layoutDpi),
                  MulDivRound(entry.rect.right, dpi, layoutDpi), MulDivRound(entry.rect.bottom, dpi, layoutDpi)};
     ApplyAnchor(entry.horizontal, dx, r.left, r.right);
     ApplyAnchor(entry.vertical, dy, r.top, r.bottom);

@@ -23,9 +23,9 @@ TEST(Layout, DeltaAndPlacementFollowTheDpi) {
     EXPECT_EQ(LayoutDelta(1100, 692, 144, 96), 62);
     EXPECT_EQ(LayoutDelta(600, 692, 96, 96), -92);
     LayoutEntry entry{IDC_RUN_BUTTON, AnchorMode::Move, AnchorMode::Fixed, {999, 120, 1170, 150}};
-    EXPECT_EQ(PlaceControl(entry, 144, 96, 0, 0), (LayoutRect{1499, 180, 1755, 225}));  // 1498.5 rounds up
-    EXPECT_EQ(PlaceControl(entry, 144, 96, -10, 7), (LayoutRect{1489, 180, 1745, 225}));
-    EXPECT_EQ(PlaceControl(entry, 96, 144, 0, 0), (LayoutRect{666, 80, 780, 100}));
+    EXPECT_EQ(PlaceControl(entry, 144, 96, 0, 0), (PixelRect{1499, 180, 1755, 225}));  // 1498.5 rounds up
+    EXPECT_EQ(PlaceControl(entry, 144, 96, -10, 7), (PixelRect{1489, 180, 1745, 225}));
+    EXPECT_EQ(PlaceControl(entry, 96, 144, 0, 0), (PixelRect{666, 80, 780, 100}));
 }
 
 TEST(Layout, MinimumClientSizeAllowsShrinkingBy120By78ScaledPixels) {
