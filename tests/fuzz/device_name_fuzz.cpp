@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "discovery/target_name.h"
-#include "presentation/utf8.h"
+#include "core/utf8.h"
+#include "presentation/target_name.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
