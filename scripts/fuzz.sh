@@ -19,7 +19,8 @@ for target in "${targets[@]}"; do
   corpus=$build/corpus/$target
   mkdir -p "$corpus"
   log=$build/$target.log
-  options=(-max_total_time="$seconds" -artifact_prefix="$build/findings/$target-" -print_final_stats=1)
+  options=(-max_total_time="$seconds" -artifact_prefix="$build/findings/$target-"
+    -print_final_stats=1)
   [ -f "tests/fuzz/$target.dict" ] && options+=(-dict="tests/fuzz/$target.dict")
   if "$build/$target" "${options[@]}" "$corpus" >"$log" 2>&1; then
     runs=$(awk '/stat::number_of_executed_units/ { print $2 }' "$log")

@@ -32,11 +32,15 @@ void Write(const fs::path& file, std::string_view contents) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const fs::path root =
-        fs::temp_directory_path() / ("mivaro-fuzz-sysfs-" + std::to_string(getpid()));
-    static const fs::path device = root / "devices" / "0000:01:00.0";
-    static const bool made = fs::create_directories(device) || fs::exists(device);
-    if (!made) std::abort();
+    // One tree for the whole run, removed again when the fuzzer exits.
+    static const struct Tree {
+        fs::path root =
+            fs::temp_directory_path() / ("mivaro-fuzz-sysfs-" + std::to_string(getpid()));
+        Tree() { fs::create_directories(root / "devices" / "0000:01:00.0"); }
+        ~Tree() { fs::remove_all(root); }
+    } tree;
+    const fs::path& root = tree.root;
+    const fs::path device = root / "devices" / "0000:01:00.0";
 
     std::string_view rest(reinterpret_cast<const char*>(data), size);
     Write(device / "vendor", NextField(rest));
