@@ -85,6 +85,13 @@ fetch() {
   exec 9>"$cache/.lock"
   flock 9
   fetch_mesa || unavailable "could not fetch Mesa's lavapipe from bookworm-backports"
+  # lavapipe loads only where every library it links against is present.
+  local lib=$cache/mesa/root/usr/lib/x86_64-linux-gnu report
+  if ! report=$(LD_LIBRARY_PATH=$lib ldd "$lib/libvulkan_lvp.so" 2>&1) ||
+    grep -q 'not found' <<<"$report"; then
+    unavailable "lavapipe cannot load here:" \
+      "$(grep -E 'not found|error' <<<"$report" | tr -s ' \t\n' ' ')"
+  fi
   fetch_directml || unavailable "could not fetch DirectML.dll (npm pack onnxruntime-node)"
   flock -u 9
 }
