@@ -72,6 +72,14 @@ ComRef Created(DmlPlatform& platform, HResult hr, Handle object, const char* lab
     return owner;
 }
 
+// The list was submitted but cannot be waited for. A removed device runs nothing more and
+// completes every fence, so its objects may be released; otherwise the GPU may still be
+// using them, and none may be.
+[[noreturn]] void GiveUpWaiting(DmlPlatform& platform, Handle device, const std::string& text) {
+    if (platform.GetDeviceRemovedReason(device) >= 0) platform.AbandonObjects();
+    throw std::runtime_error(text);
+}
+
 }  // namespace
 
 D3d12Context::D3d12Context(DmlPlatform& platform, Handle device) : platform_(&platform) {
@@ -92,18 +100,6 @@ D3d12Context::D3d12Context(DmlPlatform& platform, Handle device) : platform_(&pl
     if (!newEvent) throw std::runtime_error("Could not create the Direct3D 12 fence event");
     event = std::move(newEvent);
 }
-
-namespace {
-
-// The list was submitted but cannot be waited for. A removed device runs nothing more and
-// completes every fence, so its objects may be released; otherwise the GPU may still be
-// using them, and none may be.
-[[noreturn]] void GiveUpWaiting(DmlPlatform& platform, Handle device, const std::string& text) {
-    if (platform.GetDeviceRemovedReason(device) >= 0) platform.AbandonObjects();
-    throw std::runtime_error(text);
-}
-
-}  // namespace
 
 void D3d12Context::SubmitAndWait(Handle device, Handle commandList) {
     platform_->ExecuteCommandList(queue.get(), commandList);
