@@ -22,6 +22,8 @@ std::optional<int> ParseIndex(std::string_view text) {
     return value;
 }
 
+// Control characters are written as \xHH (see EscapedArgument), so an error stays one line
+// and sends the terminal nothing but text.
 std::string Quoted(std::string_view text) {
     std::string quoted(1, '\'');
     quoted += EscapedArgument(text);

@@ -71,6 +71,9 @@ TEST(OptionsTest, RejectsUnknownAndMalformedInput) {
     EXPECT_EQ(Error({std::string(100, 'a')}), "unknown command '" + std::string(40, 'a') + "...' (expected 'run', "
                                               "'list' or 'compare')");
     EXPECT_EQ(Error({"run", "list"}), "unexpected argument 'list' after the command");
+    // An argument's control characters never break the one-line error.
+    EXPECT_EQ(Error({"a\nb\x1B[2J"}),
+              "unknown command 'a\\x0Ab\\x1B[2J' (expected 'run', 'list' or 'compare')");
     EXPECT_EQ(Error({"--target"}), "option '--target' needs a value");
     EXPECT_EQ(Error({"--json=yes"}), "option '--json' takes no value");
     EXPECT_EQ(Error({"--lang", "de"}), "--lang needs 'en' or 'ru', not 'de'");
