@@ -19,6 +19,7 @@
 #include "ui/gdi.h"
 #include "ui/window_colours.h"
 #include "ui/layout.h"
+#include "ui/run_focus.h"
 #include "ui/services.h"
 
 // A child's window rectangle in the dialog's client coordinates; zero when unavailable.
@@ -84,6 +85,8 @@ public:
     std::mutex outcomeMutex;
     RunOutcome published;
     bool running = false;
+    RunFocus runFocus;
+    WindowIcons icons;
     std::jthread worker;
 
 private:
@@ -98,6 +101,8 @@ private:
     void OnTargetSelected();
     void ShowSelectedTargetStatus();
     void UpdateConfigurationLabel();
+    void MoveFocusOffBeforeDisabling(HWND control);
+    void ReturnFocusAfterRun();
     void UpdateResultTexts();
     void UpdateCudaButton();
     const GpuTarget* SelectedTarget() const;
@@ -119,6 +124,7 @@ private:
     TTTOOLINFOW MakeMethodologyTool(int controlId) const;
     void CreateMethodologyTooltip();
     void SetWindowFrame() const;
+    void OpenInsideWorkArea();
 
     // Painting.
     void PaintBackground();

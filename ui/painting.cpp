@@ -25,7 +25,8 @@ UINT AlignFlag(TextAlign align) {
 
 void App::PaintBackground() {
     const PaintScope paint(hwnd);
-    HDC dc = paint.dc();
+    const OffscreenCanvas canvas(paint.dc(), paint.updateRect());
+    HDC dc = canvas.dc();
     FillSolid(dc, paint.updateRect(), palette::kWindowBackground);
 
     const RECT header = ChildRect(hwnd, IDC_HEADER_BAND);
@@ -40,7 +41,8 @@ void App::PaintBackground() {
 }
 
 void App::DrawButton(const DRAWITEMSTRUCT& item) const {
-    HDC dc = item.hDC;
+    const OffscreenCanvas canvas(item.hDC, item.rcItem);
+    HDC dc = canvas.dc();
     FillSolid(dc, item.rcItem, palette::kCard);
     RECT r = item.rcItem;
     InflateRect(&r, -1, -1);
@@ -85,7 +87,8 @@ void App::PaintChart(const DRAWITEMSTRUCT& item) const {
     input.target = SelectedTarget();
     const ChartModel model = BuildChartModel(input);
 
-    HDC dc = item.hDC;
+    const OffscreenCanvas canvas(item.hDC, item.rcItem);
+    HDC dc = canvas.dc();
     SetBkMode(dc, TRANSPARENT);
     for (const ChartOperation& operation : model.operations) {
         if (const auto* fill = std::get_if<ChartFill>(&operation)) {
