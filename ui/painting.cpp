@@ -99,10 +99,9 @@ void App::PaintChart(const DRAWITEMSTRUCT& item) const {
             const SelectedObject font(dc, fonts.Get(static_cast<FontRole>(text->font)));
             SetTextColor(dc, ToColorRef(text->colour));
             RECT rect = ToRect(text->rect);
-            // The end ellipsis already keeps the text inside its rectangle; Wine's clipping
-            // would also cut the last glyph of right-aligned texts.
+            // Clipped to its rectangle; the end ellipsis shortens what does not fit.
             DrawTextW(dc, text->text.c_str(), static_cast<int>(text->text.size()), &rect,
-                      AlignFlag(text->align) | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX | DT_NOCLIP);
+                      AlignFlag(text->align) | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
         }
     }
 }
