@@ -1,6 +1,7 @@
-// Times the value-at-a-time generator and the product's generator side by side (repetitions
-// interleaved at random, so that load from other processes hits both alike), then prints
-// the speed ratio and whether both produced the same matrices.
+// Times the plain loop of bench/plain_generation.h and the product's matrix preparation side
+// by side (repetitions interleaved at random, so that load from other processes hits both
+// alike), then prints the speed ratio and whether both produced the same matrices.
+// bench/generation_timing.cpp measures the same on every platform, with the time per stage.
 
 #include <benchmark/benchmark.h>
 
@@ -8,44 +9,31 @@
 #include <cstdint>
 #include <cstdio>
 #include <map>
-#include <memory>
+#include <stop_token>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "bench/plain_generation.h"
+#include "core/generation_kernels.h"
 #include "core/input_matrices.h"
-#include "core/matrix_generation.h"
 
 namespace {
 
-std::map<std::string, std::uint64_t> g_hashes;
+using Generator = gemm::InputMatrices (*)();
 
-std::uint64_t Hash(const gemm::InputMatrices& inputs) {
-    std::uint64_t hash = 0xCBF29CE484222325ull;
-    for (const auto* matrix : {&inputs.a, &inputs.b}) {
-        for (const std::uint16_t element : *matrix) {
-            hash = (hash ^ element) * 0x100000001B3ull;
-        }
-    }
-    return hash;
+gemm::InputMatrices ProductInputMatrices() {
+    return gemm::MakeInputMatrices(std::stop_token{});
 }
 
-using StreamFactory = std::unique_ptr<gemm::HalfStream> (*)();
-
-void Generation(benchmark::State& state, const char* name, StreamFactory makeStream) {
-    const gemm::StopRequested never = [] { return false; };
-    std::uint64_t hash = 0;
+void Generation(benchmark::State& state, Generator generate) {
     for (auto _ : state) {
-        const gemm::InputMatrices inputs = gemm::GenerateInputMatrices(*makeStream(), never);
-        state.PauseTiming();
-        hash = Hash(inputs);
-        state.ResumeTiming();
+        benchmark::DoNotOptimize(generate());
     }
-    g_hashes[name] = hash;
 }
 
-const char* const kSequential = "Sequential";
-const char* const kBatched = "Batched";
+const char* const kPlain = "PlainLoop";
+const char* const kProduct = "Product";
 
 // Keeps every repetition's CPU and wall time per method, next to the usual console output.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -62,19 +50,24 @@ public:
     }
 
     void PrintRatio() {
-        if (times_.count(kSequential) == 0 || times_.count(kBatched) == 0) {
+        if (times_.count(kPlain) == 0 || times_.count(kProduct) == 0) {
             return;
         }
-        const Times& sequential = times_[kSequential];
-        const Times& batched = times_[kBatched];
-        std::printf("\nSequential / batched, medians of %zu and %zu repetitions:\n", sequential.cpu.size(),
-                    batched.cpu.size());
-        std::printf("  CPU time:  %.0f ms / %.0f ms = %.2fx\n", Median(sequential.cpu), Median(batched.cpu),
-                    Median(sequential.cpu) / Median(batched.cpu));
-        std::printf("  wall time: %.0f ms / %.0f ms = %.2fx\n", Median(sequential.real), Median(batched.real),
-                    Median(sequential.real) / Median(batched.real));
-        const bool identical = g_hashes.count(kSequential) != 0 && g_hashes[kSequential] == g_hashes[kBatched];
-        std::printf("  matrices:  %s\n", identical ? "identical" : "DIFFERENT");
+        const Times& plain = times_[kPlain];
+        const Times& product = times_[kProduct];
+        std::printf("\nPlain loop / product (%s), medians of %zu and %zu repetitions:\n",
+                    gemm::SimdPathName(gemm::FastestSimdPath()), plain.cpu.size(), product.cpu.size());
+        std::printf("  CPU time:  %.0f ms / %.0f ms = %.2fx\n", Median(plain.cpu), Median(product.cpu),
+                    Median(plain.cpu) / Median(product.cpu));
+        std::printf("  wall time: %.0f ms / %.0f ms = %.2fx\n", Median(plain.real), Median(product.real),
+                    Median(plain.real) / Median(product.real));
+        const std::size_t differing =
+            bench::CountDifferingElements(bench::PlainInputMatrices(), ProductInputMatrices());
+        if (differing == 0) {
+            std::printf("  matrices:  identical\n");
+        } else {
+            std::printf("  matrices:  %zu elements differ\n", differing);
+        }
     }
 
 private:
@@ -100,10 +93,10 @@ int main(int argc, char** argv) {
     args.insert(args.begin() + 1, interleave);  // later command-line flags still win
     int count = static_cast<int>(args.size());
     benchmark::Initialize(&count, args.data());
-    const std::pair<const char*, StreamFactory> methods[] = {{kSequential, &gemm::MakeSequentialStream},
-                                                             {kBatched, &gemm::MakeBatchedStream}};
-    for (const auto& [name, makeStream] : methods) {
-        benchmark::RegisterBenchmark(name, Generation, name, makeStream)
+    const std::pair<const char*, Generator> methods[] = {{kPlain, &bench::PlainInputMatrices},
+                                                         {kProduct, &ProductInputMatrices}};
+    for (const auto& [name, generate] : methods) {
+        benchmark::RegisterBenchmark(name, Generation, generate)
             ->Unit(benchmark::kMillisecond)
             ->Iterations(1)
             ->Repetitions(5);

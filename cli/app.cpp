@@ -7,6 +7,7 @@
 #include "cli/exit_codes.h"
 #include "cli/options.h"
 #include "cli/progress_display.h"
+#include "core/utf8.h"
 #include "presentation/configuration.h"
 #include "presentation/control_texts.h"
 #include "presentation/number_format.h"
@@ -14,7 +15,6 @@
 #include "presentation/run_shape.h"
 #include "presentation/run_status.h"
 #include "presentation/selection_lists.h"
-#include "presentation/utf8.h"
 
 namespace cli {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "presentation/text_pair.h"
+#include "core/text_pair.h"
 
 namespace cli {
 

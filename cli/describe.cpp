@@ -1,9 +1,9 @@
 #include "cli/describe.h"
 
+#include "core/utf8.h"
 #include "discovery/cuda_status_dialog.h"
 #include "dml/adapter_discovery.h"
 #include "presentation/selection_lists.h"
-#include "presentation/utf8.h"
 
 namespace cli {
 namespace {

@@ -22,10 +22,24 @@ std::optional<int> ParseIndex(std::string_view text) {
     return value;
 }
 
+// Control characters are written as \xHH, so an error stays one line and sends the terminal
+// nothing but text.
 std::string Quoted(std::string_view text) {
+    constexpr char kDigits[] = "0123456789ABCDEF";
     std::string quoted;
     quoted.reserve(text.size() + 2);
-    quoted.append(1, '\'').append(text).append(1, '\'');
+    quoted.push_back('\'');
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            quoted += "\\x";
+            quoted += kDigits[byte >> 4];
+            quoted += kDigits[byte & 0xF];
+        } else {
+            quoted.push_back(c);
+        }
+    }
+    quoted.push_back('\'');
     return quoted;
 }
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "presentation/text_pair.h"
+#include "core/text_pair.h"
 
 namespace cli {
 

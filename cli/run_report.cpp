@@ -5,10 +5,10 @@
 
 #include "cli/json_writer.h"
 #include "core/input_matrices.h"
+#include "core/utf8.h"
 #include "presentation/control_texts.h"
 #include "presentation/number_format.h"
 #include "presentation/reference.h"
-#include "presentation/utf8.h"
 
 namespace cli {
 namespace {

@@ -11,8 +11,8 @@
 #include "cli/clocks.h"
 #include "cli/options.h"
 #include "core/benchmark.h"
-#include "discovery/gpu_target.h"
-#include "presentation/text_pair.h"
+#include "core/gpu_target.h"
+#include "core/text_pair.h"
 
 namespace cli {
 

@@ -10,8 +10,8 @@
 #include "cli/clocks.h"
 #include "cli/run_report.h"
 #include "core/benchmark.h"
-#include "discovery/gpu_target.h"
-#include "presentation/text_pair.h"
+#include "core/gpu_target.h"
+#include "core/text_pair.h"
 
 namespace cli {
 

@@ -11,14 +11,15 @@ namespace gemm {
 
 InputMatrices GenerateInputMatrices(HalfStream& stream, const StopRequested& stopRequested) {
     InputMatrices inputs;
-    inputs.a.resize(static_cast<std::size_t>(BenchmarkPlan::elementsPerMatrix));
-    inputs.b.resize(static_cast<std::size_t>(BenchmarkPlan::elementsPerMatrix));
+    const auto elements = static_cast<std::size_t>(BenchmarkPlan::elementsPerMatrix);
+    inputs.a.reserve(elements);
+    inputs.b.reserve(elements);
     for (std::vector<std::uint16_t>* matrix : {&inputs.a, &inputs.b}) {
-        for (std::size_t j = 0; j < matrix->size(); j += kStopCheckInterval) {
+        for (std::size_t j = 0; j < elements; j += kStopCheckInterval) {
             if (stopRequested()) {
                 throw Cancelled{};
             }
-            stream.Fill(matrix->data() + j, std::min(kStopCheckInterval, matrix->size() - j));
+            stream.Append(*matrix, std::min(kStopCheckInterval, elements - j));
         }
     }
     return inputs;

@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
+#include "core/generation_kernels.h"
 #include "core/input_matrices.h"
 
 namespace gemm {
@@ -19,16 +21,17 @@ inline constexpr std::size_t kStopCheckInterval = 1048576;
 class HalfStream {
 public:
     virtual ~HalfStream() = default;
-    // Writes the next count values of the stream.
-    virtual void Fill(std::uint16_t* out, std::size_t count) = 0;
+    // Appends the next count values of the stream to out, whose capacity the caller has
+    // reserved, so that each element is written once and never zero-filled first.
+    virtual void Append(std::vector<std::uint16_t>& out, std::size_t count) = 0;
 };
 
 // std::mt19937 and the polar method, one value at a time.
 std::unique_ptr<HalfStream> MakeSequentialStream();
 
 // The same draws in the same order, processed a whole engine state (624 words) at a time
-// with SSE2, calling logf once per accepted pair.
-std::unique_ptr<HalfStream> MakeBatchedStream();
+// by the kernels of the given path.
+std::unique_ptr<HalfStream> MakeBatchedStream(SimdPath path = FastestSimdPath());
 
 // Asked before element j of A and of B whenever j is a multiple of kStopCheckInterval;
 // returning true makes generation throw gemm::Cancelled.

@@ -10,7 +10,7 @@ float RescaledPolarLogarithm(float& v1, float& v2, float& s) {
     v2 = std::scalbn(v2, -e);
     s = RadiusSquared(v1, v2);
     const float twoLn2 = 1.3862944f;
-    return std::log(s) + static_cast<float>(e) * twoLn2;
+    return Logarithm(s) + static_cast<float>(e) * twoLn2;
 }
 
 }  // namespace gemm

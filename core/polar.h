@@ -1,9 +1,12 @@
 #pragma once
-// The polar method for normally distributed single-precision values. The sequential and
-// the batched matrix generators share these steps so that both round identically.
+// The polar method for normally distributed single-precision values, one pair at a time: the
+// sequential reference generator, and the batched one for its rare rescaled pairs.
 
 #include <cmath>
 #include <cstdint>
+
+#include "core/generation_kernels.h"
+#include "core/logarithm.h"
 
 namespace gemm {
 
@@ -25,10 +28,6 @@ inline bool PolarAccepts(float v1, float v2, float s) {
     return s < 1.0f && v1 != 0.0f && v2 != 0.0f;
 }
 
-// At or below this radius squared the pair is rescaled by a power of two before the
-// logarithm, so that tiny coordinates keep their precision.
-inline constexpr float kSmallRadiusSquared = 1.0e-4f;
-
 // The rescaling branch of PolarLogarithm; rare enough to stay out of line.
 float RescaledPolarLogarithm(float& v1, float& v2, float& s);
 
@@ -36,7 +35,7 @@ float RescaledPolarLogarithm(float& v1, float& v2, float& s);
 // and s change) and the returned logarithm still belongs to the original radius squared.
 inline float PolarLogarithm(float& v1, float& v2, float& s) {
     if (s > kSmallRadiusSquared) {
-        return std::log(s);
+        return Logarithm(s);
     }
     return RescaledPolarLogarithm(v1, v2, s);
 }

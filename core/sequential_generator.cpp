@@ -9,9 +9,9 @@ namespace {
 
 class SequentialHalfStream final : public HalfStream {
 public:
-    void Fill(std::uint16_t* out, std::size_t count) override {
+    void Append(std::vector<std::uint16_t>& out, std::size_t count) override {
         for (std::size_t i = 0; i < count; ++i) {
-            out[i] = FloatToHalf(Next());
+            out.push_back(FloatToHalf(Next()));
         }
     }
 

@@ -4,8 +4,8 @@
 
 #include <vector>
 
+#include "core/gpu_target.h"
 #include "cuda/nvidia_api.h"
-#include "discovery/gpu_target.h"
 
 namespace gemm {
 

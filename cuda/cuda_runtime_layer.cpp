@@ -5,7 +5,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "discovery/cuda_components.h"
+#include "cuda/cuda_version.h"
 
 namespace gemm {
 namespace {

@@ -10,11 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "cuda/cuda_version.h"
 #include "discovery/pci_inventory.h"
-
-// CUDA 13.5 in the CUDA encoding 1000 * major + 10 * minor. It names the places searched
-// and the toolkit offered for download; found versions are never compared with it.
-inline constexpr std::int32_t kRequiredCudaVersion = 13050;
 
 enum class DriverStatus : std::int32_t { NotInstalled = 0, Installed = 1, NeedsUpdate = 2 };
 

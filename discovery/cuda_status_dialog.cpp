@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "presentation/utf8.h"
+#include "core/utf8.h"
 
 namespace {
 

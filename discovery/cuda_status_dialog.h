@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "core/gpu_target.h"
+#include "core/text_pair.h"
 #include "discovery/cuda_components.h"
-#include "discovery/gpu_target.h"
-#include "presentation/text_pair.h"
 
 inline constexpr int kDownloadDriverButtonId = 100;
 inline constexpr int kDownloadToolkitButtonId = 101;

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "discovery/gpu_target.h"
+#include "core/gpu_target.h"
 
 // In DXGI enumeration order; throws std::runtime_error when DXGI itself fails.
 std::vector<GpuTarget> FindDirectMlTargets();

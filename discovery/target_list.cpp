@@ -4,7 +4,7 @@
 #include <iterator>
 #include <utility>
 
-#include "presentation/utf8.h"
+#include "core/utf8.h"
 
 namespace {
 

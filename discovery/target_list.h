@@ -9,10 +9,10 @@
 #include <optional>
 #include <vector>
 
+#include "core/gpu_target.h"
+#include "core/text_pair.h"
 #include "discovery/cuda_components.h"
-#include "discovery/gpu_target.h"
 #include "discovery/pci_inventory.h"
-#include "presentation/text_pair.h"
 
 // The platform pieces the assembly runs.
 struct TargetSources {

@@ -1,5 +1,8 @@
 #include "dml/adapter_discovery.h"
 
+#include <iterator>
+#include <string_view>
+
 #include "dml/d3d12_context.h"
 
 namespace gemm {
@@ -52,7 +55,9 @@ std::vector<GpuTarget> FindDirectMlAdapters(DmlPlatform& platform) {
 
         GpuTarget target;
         target.cudaOrdinal = -1;
-        target.name = platform.ToUtf8(desc.description);
+        // The name ends at its first zero, or fills the whole field.
+        const std::u16string_view description(desc.description, std::size(desc.description));
+        target.name = platform.ToUtf8(description.substr(0, description.find(u'\0')));
         target.dedicatedMemoryBytes = desc.dedicatedVideoMemory;
         target.boardVendorId = desc.subSysId & 0xFFFFu;
         target.backend = BackendKind::DirectMl;

@@ -5,9 +5,9 @@
 #include <optional>
 #include <vector>
 
-#include "discovery/gpu_target.h"
+#include "core/gpu_target.h"
+#include "core/text_pair.h"
 #include "dml/platform.h"
-#include "presentation/text_pair.h"
 
 namespace gemm {
 

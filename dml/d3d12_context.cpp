@@ -72,6 +72,14 @@ ComRef Created(DmlPlatform& platform, HResult hr, Handle object, const char* lab
     return owner;
 }
 
+// The list was submitted but cannot be waited for. A removed device runs nothing more and
+// completes every fence, so its objects may be released; otherwise the GPU may still be
+// using them, and none may be.
+[[noreturn]] void GiveUpWaiting(DmlPlatform& platform, Handle device, const std::string& text) {
+    if (platform.GetDeviceRemovedReason(device) >= 0) platform.AbandonObjects();
+    throw std::runtime_error(text);
+}
+
 }  // namespace
 
 D3d12Context::D3d12Context(DmlPlatform& platform, Handle device) : platform_(&platform) {
@@ -96,12 +104,14 @@ D3d12Context::D3d12Context(DmlPlatform& platform, Handle device) : platform_(&pl
 void D3d12Context::SubmitAndWait(Handle device, Handle commandList) {
     platform_->ExecuteCommandList(queue.get(), commandList);
     ++fenceValue;
-    CheckHresult(platform_->Signal(queue.get(), fence.get(), fenceValue),
-                 "Direct3D 12 queue signal");
-    CheckHresult(platform_->SetEventOnCompletion(fence.get(), fenceValue, event.get()),
-                 "Direct3D 12 fence completion");
+    HResult hr = platform_->Signal(queue.get(), fence.get(), fenceValue);
+    if (hr < 0) GiveUpWaiting(*platform_, device, HresultErrorText("Direct3D 12 queue signal", hr));
+    hr = platform_->SetEventOnCompletion(fence.get(), fenceValue, event.get());
+    if (hr < 0) {
+        GiveUpWaiting(*platform_, device, HresultErrorText("Direct3D 12 fence completion", hr));
+    }
     if (!platform_->WaitForEvent(event.get())) {
-        throw std::runtime_error("Direct3D 12 fence wait failed");
+        GiveUpWaiting(*platform_, device, "Direct3D 12 fence wait failed");
     }
     CheckHresult(platform_->GetDeviceRemovedReason(device), "Direct3D 12 device lost");
 }

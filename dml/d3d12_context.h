@@ -39,6 +39,8 @@ public:
     D3d12Context(DmlPlatform& platform, Handle device);
 
     // Executes one closed list and waits for it; fails when the device was lost meanwhile.
+    // When the wait cannot be set up or fails, the platform's objects are abandoned unless
+    // the device was removed (see DmlPlatform::AbandonObjects).
     void SubmitAndWait(Handle device, Handle list);
 
     ComRef queue;

@@ -259,7 +259,8 @@ BenchmarkResult RunDirectMl(DmlPlatform& platform, AdapterLuid adapterLuid,
     const Handle list = context.list.get();
     CheckHresult(platform.ResetList(list, context.allocator.get()),
                  "Direct3D 12 command list reset");
-    platform.TransitionBarrier(list, output.get(), ResourceState::UnorderedAccess,
+    // Buffers return to the common state whenever a submission completes.
+    platform.TransitionBarrier(list, output.get(), ResourceState::Common,
                                ResourceState::CopySource);
     for (std::uint64_t i = 0; i < 3; ++i) {
         const MatrixPosition position = kCheckedElements[i];

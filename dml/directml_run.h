@@ -6,8 +6,8 @@
 #include <stop_token>
 
 #include "core/benchmark.h"
+#include "core/gpu_target.h"
 #include "core/input_matrices.h"
-#include "discovery/gpu_target.h"
 #include "dml/platform.h"
 
 namespace gemm {

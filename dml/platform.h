@@ -6,9 +6,10 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 
-#include "discovery/gpu_target.h"
+#include "core/gpu_target.h"
 
 namespace gemm {
 
@@ -116,8 +117,9 @@ public:
     virtual bool WaitForEvent(Handle event) = 0;
     virtual void CloseEvent(Handle event) = 0;
 
-    // UTF-16 to UTF-8 (WideCharToMultiByte with CP_UTF8); empty when it cannot convert.
-    virtual std::string ToUtf8(const char16_t* text) = 0;
+    // UTF-16 to UTF-8 of exactly these code units (WideCharToMultiByte with CP_UTF8); empty
+    // when it cannot convert.
+    virtual std::string ToUtf8(std::u16string_view text) = 0;
 
     // IUnknown::Release of any interface reference handed out below.
     virtual void Release(Handle object) = 0;
@@ -193,6 +195,15 @@ public:
     virtual void BindPersistentResource(Handle table, const BufferBinding& binding) = 0;
     virtual void RecordDispatch(Handle recorder, Handle list, Handle dispatchable,
                                 Handle table) = 0;
+
+    // Once work was submitted that can no longer be waited for, the GPU may still use any
+    // object of the run: from then on the owners below let go of their handles without
+    // giving them back (the memory stays taken until the process ends).
+    void AbandonObjects() { objectsAbandoned_ = true; }
+    bool ObjectsAbandoned() const { return objectsAbandoned_; }
+
+private:
+    bool objectsAbandoned_ = false;
 };
 
 // Owns one handle of the platform and gives it back exactly once through Free.
@@ -219,7 +230,8 @@ public:
     explicit operator bool() const { return handle_ != 0; }
 
     void Reset() {
-        if (handle_ != 0) (platform_->*Free)(std::exchange(handle_, 0));
+        const Handle handle = std::exchange(handle_, 0);
+        if (handle != 0 && !platform_->ObjectsAbandoned()) (platform_->*Free)(handle);
     }
 
 private:

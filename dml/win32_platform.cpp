@@ -76,14 +76,17 @@ private:
 
 }  // namespace
 
-std::string ToUtf8(const wchar_t* text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+std::string ToUtf8(std::wstring_view text) {
+    // A length, not a terminator: a driver may fill its whole name field.
+    const int units = static_cast<int>(text.size());
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), units, nullptr, 0, nullptr, nullptr);
     if (size <= 0) return {};
     std::string result(static_cast<std::size_t>(size), '\0');
-    if (WideCharToMultiByte(CP_UTF8, 0, text, -1, result.data(), size, nullptr, nullptr) == 0) {
+    if (WideCharToMultiByte(CP_UTF8, 0, text.data(), units, result.data(), size, nullptr,
+                            nullptr) == 0) {
         return {};
     }
-    result.resize(static_cast<std::size_t>(size) - 1);  // without the terminator
     return result;
 }
 
@@ -107,8 +110,9 @@ bool Win32DmlPlatform::WaitForEvent(Handle event) {
 
 void Win32DmlPlatform::CloseEvent(Handle event) { CloseHandle(As<void>(event)); }
 
-std::string Win32DmlPlatform::ToUtf8(const char16_t* text) {
-    return gemm::ToUtf8(reinterpret_cast<const wchar_t*>(text));
+std::string Win32DmlPlatform::ToUtf8(std::u16string_view text) {
+    return gemm::ToUtf8(
+        std::wstring_view(reinterpret_cast<const wchar_t*>(text.data()), text.size()));
 }
 
 void Win32DmlPlatform::Release(Handle object) { As<IUnknown>(object)->Release(); }

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/benchmark.h"
-#include "discovery/gpu_target.h"
+#include "core/gpu_target.h"
 #include "dml/platform.h"
 
 namespace gemm {
@@ -20,7 +20,7 @@ public:
     Handle CreateFenceEvent() override;
     bool WaitForEvent(Handle event) override;
     void CloseEvent(Handle event) override;
-    std::string ToUtf8(const char16_t* text) override;
+    std::string ToUtf8(std::u16string_view text) override;
     void Release(Handle object) override;
     HResult CreateDxgiFactory(Handle* factory) override;
     HResult EnumAdapters(Handle factory, std::uint32_t index, Handle* adapter) override;
@@ -75,7 +75,7 @@ public:
 };
 
 // UTF-16 to UTF-8 through WideCharToMultiByte; empty when the conversion fails.
-std::string ToUtf8(const wchar_t* text);
+std::string ToUtf8(std::wstring_view text);
 
 // The DirectML run on the adapter with this LUID (inputs from gemm::MakeInputMatrices).
 BenchmarkResult RunDirectMl(AdapterLuid adapterLuid, std::stop_token stopToken,

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <utility>
 
-#include "discovery/target_name.h"
 #include "presentation/number_format.h"
 #include "presentation/reference.h"
+#include "presentation/target_name.h"
 
 namespace {
 

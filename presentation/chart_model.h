@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "core/benchmark.h"
-#include "discovery/gpu_target.h"
+#include "core/gpu_target.h"
+#include "core/text_pair.h"
 #include "presentation/drawing.h"
-#include "presentation/text_pair.h"
 
 enum class ChartKind : std::int32_t { Performance, Time };
 

@@ -5,8 +5,8 @@
 #include <span>
 #include <string>
 
-#include "discovery/gpu_target.h"
-#include "presentation/text_pair.h"
+#include "core/gpu_target.h"
+#include "core/text_pair.h"
 
 struct ConfigurationView {
     std::wstring label;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "presentation/text_pair.h"
+#include "core/text_pair.h"
 #include "resources/resource.h"
 
 namespace ControlId {

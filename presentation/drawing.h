@@ -12,6 +12,7 @@ struct RgbColour {
     friend bool operator==(const RgbColour&, const RgbColour&) = default;
 };
 
+// A rectangle in pixels (left, top, right, bottom), the layout of Windows' RECT.
 struct PixelRect {
     std::int32_t left = 0;
     std::int32_t top = 0;

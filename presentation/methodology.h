@@ -1,7 +1,7 @@
 #pragma once
 // The methodology tooltip: its title and its body in both languages.
 
-#include "presentation/text_pair.h"
+#include "core/text_pair.h"
 
 TextPair BuildMethodologyText();
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "presentation/text_pair.h"
+#include "core/text_pair.h"
 
 // "%.*f" with '.' as separator and no grouping; Russian turns every '.' into ','.
 // A negative number of decimals counts as 0.

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "presentation/text_pair.h"
+#include "core/text_pair.h"
 
 struct ReferenceMeasurement {
     const wchar_t* name;       // item of the reference list

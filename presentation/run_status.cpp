@@ -1,8 +1,8 @@
 #include "presentation/run_status.h"
 
 #include "core/benchmark.h"
+#include "core/utf8.h"
 #include "presentation/number_format.h"
-#include "presentation/utf8.h"
 
 namespace {
 

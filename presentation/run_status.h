@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "presentation/text_pair.h"
+#include "core/text_pair.h"
 
 TextPair PreparingStatus();
 

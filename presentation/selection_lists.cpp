@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
-#include "discovery/target_name.h"
 #include "presentation/number_format.h"
 #include "presentation/reference.h"
+#include "presentation/target_name.h"
 
 namespace {
 

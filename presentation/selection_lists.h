@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "discovery/gpu_target.h"
-#include "presentation/text_pair.h"
+#include "core/gpu_target.h"
+#include "core/text_pair.h"
 
 // The target at a target-list index; null when the index is negative or past the list.
 const GpuTarget* SelectedTarget(std::span<const GpuTarget> targets, int targetIndex);

@@ -6,6 +6,13 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   wine wine64 xvfb x11-utils imagemagick
+  # The Vulkan loader, which Wine's Direct3D 12 needs and wine64 only recommends, the one
+  # library of the provisioned lavapipe driver that nothing above brings along, and the
+  # headers that build the Vulkan layer of the discrete DirectML tests.
+  libvulkan1 libwayland-client0 libvulkan-dev
+  # The fuzz targets (scripts/fuzz.sh): clang, its fuzzer and sanitizer runtimes, and
+  # llvm-symbolizer for readable reports.
+  clang libclang-rt-14-dev llvm
 )
 missing=()
 for p in "${packages[@]}"; do

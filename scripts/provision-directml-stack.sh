@@ -6,16 +6,31 @@
 # Both are cached under build/directml-stack and never installed into the system.
 #   provision-directml-stack.sh fetch            only fill the cache
 #   provision-directml-stack.sh session BUILD_DIR  also point that build's Wine session at it
-# Exits 0 without a stack (printing why) so that the tests that need it can skip.
+# Exits 0 without a stack (printing why, and in a session telling its tests why) so that the
+# tests that need it can skip.
 set -u
 repo=$(cd "$(dirname "$0")/.." && pwd)
 cache=$repo/build/directml-stack
 mesa_packages=(mesa-vulkan-drivers libdrm2 libdrm-amdgpu1)
 onnxruntime_version=1.31.1
 
+session_env=""  # the env file of the Wine session being provisioned, if any
+
 unavailable() {
   echo "DirectML stack unavailable: $*"
+  if [ -n "$session_env" ]; then
+    printf 'MIVARO_DIRECTML_STACK_UNAVAILABLE=%q\n' "$*" >"$session_env"
+  fi
   exit 0
+}
+
+# Wine's Direct3D 12 reaches Vulkan through the system's loader; without it the first device
+# creation aborts the process (scripts/install-deps.sh installs libvulkan1).
+vulkan_loader_present() {
+  local path
+  path=$(PATH=$PATH:/sbin ldconfig -p 2>/dev/null |
+    awk '/libvulkan\.so\.1 \(libc6,x86-64\)/ { print $NF; exit }')
+  [ -n "$path" ] && [ -s "$(readlink -f "$path")" ]
 }
 
 fetch_mesa() {
@@ -64,11 +79,19 @@ fetch_directml() {
 }
 
 fetch() {
+  vulkan_loader_present || unavailable "no Vulkan loader (libvulkan.so.1, Debian package libvulkan1)"
   mkdir -p "$cache"
   # Two builds may provision at once; one fills the cache, the other waits.
   exec 9>"$cache/.lock"
   flock 9
   fetch_mesa || unavailable "could not fetch Mesa's lavapipe from bookworm-backports"
+  # lavapipe loads only where every library it links against is present.
+  local lib=$cache/mesa/root/usr/lib/x86_64-linux-gnu report
+  if ! report=$(LD_LIBRARY_PATH=$lib ldd "$lib/libvulkan_lvp.so" 2>&1) ||
+    grep -q 'not found' <<<"$report"; then
+    unavailable "lavapipe cannot load here:" \
+      "$(grep -E 'not found|error' <<<"$report" | tr -s ' \t\n' ' ')"
+  fi
   fetch_directml || unavailable "could not fetch DirectML.dll (npm pack onnxruntime-node)"
   flock -u 9
 }
@@ -86,15 +109,21 @@ case ${1:-} in
     ;;
   session)
     build_dir=$(cd "$2" && pwd)
-    fetch
     mkdir -p "$build_dir/wine-session"
-    stack_env >"$build_dir/wine-session/env"
+    rm -f "$build_dir/wine-session/directml-stack-ready"
+    session_env=$build_dir/wine-session/env
+    fetch
+    stack_env >"$session_env"
     # The tests named *_intel_* see Wine's Intel UHD Graphics 630 instead of its default
-    # adapter (the setting applies to that program only).
-    key='HKCU\Software\Wine\AppDefaults\mivaro_dml_intel_tests.exe\Direct3D'
-    "$repo/scripts/wine-run.sh" "$build_dir" reg add "$key" /v VideoPciVendorID /t REG_DWORD /d 0x8086 /f >/dev/null 2>&1 &&
-      "$repo/scripts/wine-run.sh" "$build_dir" reg add "$key" /v VideoPciDeviceID /t REG_DWORD /d 0x3e9b /f >/dev/null 2>&1 ||
-      unavailable "could not set the Wine adapter override"
+    # adapter, those named *_discrete_* an AMD Radeon (the setting applies to that program only).
+    for override in mivaro_dml_intel_tests:0x8086:0x3e9b mivaro_dml_discrete_tests:0x1002:0x73bf \
+      mivaro_ui_discrete_tests:0x1002:0x73bf; do
+      IFS=: read -r program vendor device <<<"$override"
+      key="HKCU\\Software\\Wine\\AppDefaults\\$program.exe\\Direct3D"
+      "$repo/scripts/wine-run.sh" "$build_dir" reg add "$key" /v VideoPciVendorID /t REG_DWORD /d "$vendor" /f >/dev/null 2>&1 &&
+        "$repo/scripts/wine-run.sh" "$build_dir" reg add "$key" /v VideoPciDeviceID /t REG_DWORD /d "$device" /f >/dev/null 2>&1 ||
+        unavailable "could not set the Wine adapter override"
+    done
     touch "$build_dir/wine-session/directml-stack-ready"
     echo "DirectML stack ready: $cache"
     ;;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine, builds the native, sanitizer and Windows presets and
-# runs every test suite (the Windows one under Wine). Exits non-zero on any failure.
+# runs every test suite (the Windows one under Wine), then each fuzz target for a short while.
+# Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -20,5 +21,7 @@ run_suite linux
 # native and Windows suites cover and which runs ten times slower under the sanitizers.
 run_suite linux-asan -LE slow
 run_suite windows
+echo "=== fuzzing: each target for 15 s"
+scripts/fuzz.sh 15 || status=1
 if [ $status -ne 0 ]; then echo "Some tests failed"; fi
 exit $status

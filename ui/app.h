@@ -12,15 +12,15 @@
 #include <vector>
 
 #include "core/benchmark.h"
+#include "core/gpu_target.h"
+#include "core/text_pair.h"
 #include "discovery/cuda_components.h"
-#include "discovery/gpu_target.h"
 #include "presentation/control_texts.h"
-#include "presentation/text_pair.h"
 #include "ui/gdi.h"
-#include "ui/window_colours.h"
 #include "ui/layout.h"
 #include "ui/run_focus.h"
 #include "ui/services.h"
+#include "ui/window_colours.h"
 
 // A child's window rectangle in the dialog's client coordinates; zero when unavailable.
 RECT ChildRect(HWND dialog, int controlId);

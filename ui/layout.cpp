@@ -59,9 +59,9 @@ std::int32_t LayoutDelta(std::int32_t currentSize, std::int32_t initialSize, std
     return currentSize - MulDivRound(initialSize, dpi, layoutDpi);
 }
 
-LayoutRect PlaceControl(const LayoutEntry& entry, std::int32_t dpi, std::int32_t layoutDpi,
+PixelRect PlaceControl(const LayoutEntry& entry, std::int32_t dpi, std::int32_t layoutDpi,
                         std::int32_t dx, std::int32_t dy) {
-    LayoutRect r{MulDivRound(entry.rect.left, dpi, layoutDpi), MulDivRound(entry.rect.top, dpi, layoutDpi),
+    PixelRect r{MulDivRound(entry.rect.left, dpi, layoutDpi), MulDivRound(entry.rect.top, dpi, layoutDpi),
                  MulDivRound(entry.rect.right, dpi, layoutDpi), MulDivRound(entry.rect.bottom, dpi, layoutDpi)};
     ApplyAnchor(entry.horizontal, dx, r.left, r.right);
     ApplyAnchor(entry.vertical, dy, r.top, r.bottom);
@@ -112,7 +112,7 @@ std::int32_t ToolRightEdge(std::int32_t clientRight, std::int32_t textWidth, std
     return std::min(clientRight, MulDivRound(3, dpi, 96) + textWidth);
 }
 
-LayoutRect FitIntoWorkArea(const LayoutRect& window, const LayoutRect& workArea, ClientSize minimumWindow) {
+PixelRect FitIntoWorkArea(const PixelRect& window, const PixelRect& workArea, ClientSize minimumWindow) {
     const auto fit = [](std::int32_t nearEdge, std::int32_t size, std::int32_t minimum, std::int32_t areaNear,
                         std::int32_t areaFar) {
         size = std::max(std::min(size, areaFar - areaNear), minimum);

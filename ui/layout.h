@@ -6,15 +6,7 @@
 #include <array>
 #include <cstdint>
 
-// One rectangle in client pixels (left, top, right, bottom), the layout of Windows' RECT.
-struct LayoutRect {
-    std::int32_t left = 0;
-    std::int32_t top = 0;
-    std::int32_t right = 0;
-    std::int32_t bottom = 0;
-
-    friend bool operator==(const LayoutRect&, const LayoutRect&) = default;
-};
+#include "presentation/drawing.h"
 
 // How one axis of a control follows the change d of the client size along that axis.
 enum class AnchorMode : std::int32_t { Fixed = 0, Move = 1, Stretch = 2, SplitFirst = 3, SplitSecond = 4 };
@@ -23,7 +15,7 @@ struct LayoutEntry {
     std::int32_t controlId = 0;
     AnchorMode horizontal = AnchorMode::Fixed;
     AnchorMode vertical = AnchorMode::Fixed;
-    LayoutRect rect;  // client coordinates at the layout DPI; zero until captured
+    PixelRect rect;  // client coordinates at the layout DPI; zero until captured
 };
 
 constexpr std::size_t kLayoutEntryCount = 20;
@@ -39,7 +31,7 @@ std::int32_t LayoutDelta(std::int32_t currentSize, std::int32_t initialSize, std
                          std::int32_t layoutDpi);
 
 // Where a captured control goes: its rectangle scaled from the layout DPI, then anchored.
-LayoutRect PlaceControl(const LayoutEntry& entry, std::int32_t dpi, std::int32_t layoutDpi,
+PixelRect PlaceControl(const LayoutEntry& entry, std::int32_t dpi, std::int32_t layoutDpi,
                         std::int32_t dx, std::int32_t dy);
 
 struct ClientSize {
@@ -79,4 +71,4 @@ std::int32_t ToolRightEdge(std::int32_t clientRight, std::int32_t textWidth, std
 // Where the window opens: its designed rectangle, shrunk where it does not fit the work area of
 // its monitor (never below its minimum size) and moved fully inside it. A window whose minimum
 // is larger than the work area keeps its top-left corner, with the caption, inside.
-LayoutRect FitIntoWorkArea(const LayoutRect& window, const LayoutRect& workArea, ClientSize minimumWindow);
+PixelRect FitIntoWorkArea(const PixelRect& window, const PixelRect& workArea, ClientSize minimumWindow);

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "core/benchmark.h"
-#include "discovery/gpu_target.h"
+#include "core/gpu_target.h"
 #include "discovery/target_list.h"
 
 class PlatformServices {

@@ -6,7 +6,7 @@
 
 namespace {
 
-LayoutRect ToLayoutRect(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+PixelRect ToPixelRect(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
 
 bool IsCombo(int controlId) {
     return controlId == IDC_TARGET_COMBO || controlId == IDC_REFERENCE_COMBO || controlId == IDC_FILTER_COMBO ||
@@ -27,7 +27,7 @@ int App::Scale(int length) const { return ScaleForDpi(length, dpi); }
 
 void App::CaptureLayout() {
     for (LayoutEntry& entry : layout) {
-        entry.rect = ToLayoutRect(ChildRect(hwnd, entry.controlId));
+        entry.rect = ToPixelRect(ChildRect(hwnd, entry.controlId));
         RECT dropped{};
         if (IsCombo(entry.controlId) &&
             SendDlgItemMessageW(hwnd, entry.controlId, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&dropped))) {
@@ -44,7 +44,7 @@ void App::ApplyLayout() {
     const int dx = LayoutDelta(client.right - client.left, initialClient.right - initialClient.left, dpi, layoutDpi);
     const int dy = LayoutDelta(client.bottom - client.top, initialClient.bottom - initialClient.top, dpi, layoutDpi);
     for (const LayoutEntry& entry : layout) {
-        const LayoutRect r = PlaceControl(entry, dpi, layoutDpi, dx, dy);
+        const PixelRect r = PlaceControl(entry, dpi, layoutDpi, dx, dy);
         MoveWindow(GetDlgItem(hwnd, entry.controlId), r.left, r.top, std::max(r.right - r.left, 0),
                    std::max(r.bottom - r.top, 0), FALSE);
     }
@@ -95,9 +95,9 @@ void App::OpenInsideWorkArea() {
     }
     MINMAXINFO limits{};
     MinimumTrackSize(limits);
-    const LayoutRect fitted = FitIntoWorkArea(ToLayoutRect(window), ToLayoutRect(monitor.rcWork),
+    const PixelRect fitted = FitIntoWorkArea(ToPixelRect(window), ToPixelRect(monitor.rcWork),
                                               {limits.ptMinTrackSize.x, limits.ptMinTrackSize.y});
-    if (fitted != ToLayoutRect(window)) {
+    if (fitted != ToPixelRect(window)) {
         SetWindowPos(hwnd, nullptr, fitted.left, fitted.top, fitted.right - fitted.left, fitted.bottom - fitted.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }

@@ -8,8 +8,8 @@
 
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
+#include "core/utf8.h"
 #include "presentation/number_format.h"
-#include "presentation/utf8.h"
 #include "tests/cli/json_parse.h"
 #include "tests/cli/scripted_system.h"
 

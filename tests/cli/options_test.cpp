@@ -54,6 +54,9 @@ TEST(OptionsTest, RejectsUnknownAndMalformedInput) {
     EXPECT_EQ(Error({"-x"}), "unknown option '-x'");
     EXPECT_EQ(Error({"bench"}), "unknown command 'bench' (expected 'run' or 'list')");
     EXPECT_EQ(Error({"run", "list"}), "unexpected argument 'list' after the command");
+    // An argument's control characters never break the one-line error.
+    EXPECT_EQ(Error({"a\nb\x1B[2J"}),
+              "unknown command 'a\\x0Ab\\x1B[2J' (expected 'run' or 'list')");
     EXPECT_EQ(Error({"--target"}), "option '--target' needs a value");
     EXPECT_EQ(Error({"--json=yes"}), "option '--json' takes no value");
     EXPECT_EQ(Error({"--lang", "de"}), "--lang needs 'en' or 'ru', not 'de'");

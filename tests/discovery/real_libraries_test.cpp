@@ -14,6 +14,8 @@
 #include <string>
 #include <utility>
 
+#include "tests/wine_only.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -61,6 +63,9 @@ using Fields = std::map<std::string, std::string>;
 class RealLibraries : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Stand-in NVIDIA libraries go into the system directory, and the expectations are
+        // those of Wine's machine (no NVIDIA driver).
+        REQUIRE_WINE("it puts a stand-in NVIDIA driver library into the system directory");
         root_ = fs::temp_directory_path() /
                 (L"mivaro-discovery-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                  fs::path(::testing::UnitTest::GetInstance()->current_test_info()->name()).wstring());

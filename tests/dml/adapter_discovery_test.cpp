@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "tests/dml/fake_platform.h"
 #include "tests/dml/test_support.h"
 
@@ -119,6 +122,15 @@ TEST(DirectMlDiscovery, UnconvertibleDescriptionGivesAnEmptyName) {
     const std::vector<GpuTarget> targets = gemm::FindDirectMlAdapters(fake);
     ASSERT_EQ(targets.size(), 1u);
     EXPECT_EQ(targets[0].name, "");
+}
+
+TEST(DirectMlDiscovery, DescriptionFillingItsWholeFieldIsReadNoFurther) {
+    FakePlatform fake;
+    std::fill(std::begin(fake.adapters[0].desc.description),
+              std::end(fake.adapters[0].desc.description), u'A');
+    const std::vector<GpuTarget> targets = gemm::FindDirectMlAdapters(fake);
+    ASSERT_EQ(targets.size(), 1u);
+    EXPECT_EQ(targets[0].name, std::string(128, 'A'));
 }
 
 TEST(DirectMlDiscovery, DxgiFailuresThrowAndReleaseEverything) {

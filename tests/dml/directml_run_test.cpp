@@ -394,12 +394,6 @@ TEST(DirectMlRun, EveryFailureEndsTheRunWithItsTextAndReleasesEverything) {
          kNone},
         {"closing initialization", [](FakePlatform& f) { FailCall(f, "CloseList"); },
          "Close DirectML initialization command list (0x80004005)", kNone},
-        {"signal", [](FakePlatform& f) { FailCall(f, "Signal"); },
-         "Direct3D 12 queue signal (0x80004005)", kNone},
-        {"fence completion", [](FakePlatform& f) { FailCall(f, "SetEventOnCompletion"); },
-         "Direct3D 12 fence completion (0x80004005)", kNone},
-        {"wait", [](FakePlatform& f) { f.waitFails = true; }, "Direct3D 12 fence wait failed",
-         kNone},
         {"device lost at initialization", [](FakePlatform& f) { f.deviceLostAtSubmission = 1; },
          "Direct3D 12 device lost (0x887A0005)", kNone},
         {"readback buffer", [](FakePlatform& f) { FailCall(f, "CreateCommittedBuffer", 4); },
@@ -418,8 +412,6 @@ TEST(DirectMlRun, EveryFailureEndsTheRunWithItsTextAndReleasesEverything) {
          "Close DirectML benchmark command list (0x80004005)", kNone},
         {"device lost in the warm-up", [](FakePlatform& f) { f.deviceLostAtSubmission = 10; },
          "Direct3D 12 device lost (0x887A0005)", std::vector<int>{0}},
-        {"signal in series 2", [](FakePlatform& f) { FailCall(f, "Signal", 1 + 32 + 64 + 3); },
-         "Direct3D 12 queue signal (0x80004005)", std::vector<int>{0, 1}},
         {"equal timestamps in series 4",
          [](FakePlatform& f) {
              f.dispatchTicks = [](int d) { return d == 32 + 3 * 64 + 7 ? 0 : 1000; };
@@ -448,6 +440,49 @@ TEST(DirectMlRun, EveryFailureEndsTheRunWithItsTextAndReleasesEverything) {
         EXPECT_EQ(outcome.error, row.text);
         EXPECT_EQ(outcome.progress, row.progress);
         ExpectCleanExit(fake);
+    }
+}
+
+// Work was submitted but cannot be waited for: the GPU may still use every object of the run,
+// so none is given back (the substitute reports any release while its queue holds work),
+// unless the device reports removal, which ends all of its work.
+TEST(DirectMlRun, FailedWaitWithWorkInFlightReleasesNothingUnlessTheDeviceIsRemoved) {
+    struct Row {
+        FailureRow failure;
+        int submission;  // the one that fails (1-based)
+    };
+    const std::vector<Row> rows = {
+        {{"signal", [](FakePlatform& f) { FailCall(f, "Signal"); },
+          "Direct3D 12 queue signal (0x80004005)", kNone}, 1},
+        {{"fence completion", [](FakePlatform& f) { FailCall(f, "SetEventOnCompletion"); },
+          "Direct3D 12 fence completion (0x80004005)", kNone}, 1},
+        {{"wait", [](FakePlatform& f) { f.waitFails = true; }, "Direct3D 12 fence wait failed",
+          kNone}, 1},
+        {{"signal in series 2", [](FakePlatform& f) { FailCall(f, "Signal", 1 + 32 + 64 + 3); },
+          "Direct3D 12 queue signal (0x80004005)", std::vector<int>{0, 1}}, 1 + 32 + 64 + 4},
+    };
+    for (const auto& [row, submission] : rows) {
+        for (const bool removed : {false, true}) {
+            SCOPED_TRACE(std::string(row.name) + (removed ? ", device removed" : ""));
+            FakePlatform fake;
+            row.arrange(fake);
+            if (removed) fake.deviceLostAtSubmission = submission;
+            const Outcome outcome = RunOn(fake);
+            EXPECT_EQ(outcome.error, row.text);
+            EXPECT_EQ(outcome.progress, row.progress);
+            if (removed) {
+                ExpectCleanExit(fake);
+            } else {
+                EXPECT_TRUE(fake.errors.empty()) << fake.errors.front();
+                EXPECT_TRUE(fake.ObjectsAbandoned());
+                const auto submitted =
+                    std::find(fake.calls.rbegin(), fake.calls.rend(), "ExecuteCommandList");
+                for (auto call = fake.calls.rbegin(); call != submitted; ++call) {
+                    EXPECT_TRUE(*call != "Release" && *call != "CloseEvent" &&
+                                *call != "FreeLibrary");
+                }
+            }
+        }
     }
 }
 

@@ -113,6 +113,7 @@ FakePlatform::Handle FakePlatform::FindDmlCreateDevice(Handle library) {
 
 void FakePlatform::FreeLibrary(Handle library) {
     Enter("FreeLibrary");
+    CheckIdleForRelease(library);
     if (Alive(library, "library")) released.push_back(library);
 }
 
@@ -127,22 +128,62 @@ FakePlatform::Handle FakePlatform::CreateFenceEvent() {
 bool FakePlatform::WaitForEvent(Handle event) {
     Enter("WaitForEvent");
     if (!Alive(event, "event")) return false;
+    if (waitFails) return false;  // the GPU's work stays where it was
+    // The simulated GPU does the queued work while the CPU waits.
+    const auto armed = armedEvents_.find(event);
+    if (armed != armedEvents_.end()) {
+        RunQueueUntil(armed->second);
+        if (fenceCompleted_ >= armed->second) {
+            events_[event] = true;
+            armedEvents_.erase(armed);
+        }
+    }
     if (!events_[event]) errors.push_back("waited on an event nothing will signal");
     events_[event] = false;  // auto-reset
-    return !waitFails;
+    return true;
+}
+
+void FakePlatform::RunQueueUntil(std::uint64_t fenceValue) {
+    while (!queue_.empty() && fenceCompleted_ < fenceValue) {
+        const Submitted next = queue_.front();
+        queue_.pop_front();
+        if (next.list == 0) {
+            fenceCompleted_ = next.signal;
+            continue;
+        }
+        Handle heapInUse = 0;
+        for (const Command& command : lists_[next.list].commands) Execute(command, heapInUse);
+        // As on Windows, buffers return to the common state when a submission completes.
+        for (auto& [handle, buffer] : buffers_) buffer.state = ResourceState::Common;
+    }
+}
+
+bool FakePlatform::GpuMayBeBusy() const { return !queue_.empty() && !DeviceRemoved(); }
+
+bool FakePlatform::DeviceRemoved() const {
+    return deviceLostAtSubmission != 0 && submissions_ >= deviceLostAtSubmission;
+}
+
+void FakePlatform::CheckIdleForRelease(Handle object) {
+    if (GpuMayBeBusy()) {
+        errors.push_back("released " + kinds[object] + " " + Hex(object) +
+                         " while the GPU may still use it");
+    }
 }
 
 void FakePlatform::CloseEvent(Handle event) {
     Enter("CloseEvent");
+    CheckIdleForRelease(event);
     if (Alive(event, "event")) released.push_back(event);
 }
 
-std::string FakePlatform::ToUtf8(const char16_t* text) {
+std::string FakePlatform::ToUtf8(std::u16string_view text) {
     Enter("ToUtf8");
     std::string result;
-    for (std::size_t i = 0; text[i] != 0; ++i) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
         std::uint32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
         } else if (c >= 0xD800 && c <= 0xDFFF) {
@@ -175,6 +216,7 @@ void FakePlatform::Release(Handle object) {
         errors.push_back("released " + Hex(object) + " that is not a live object");
         return;
     }
+    CheckIdleForRelease(object);
     released.push_back(object);
 }
 
@@ -329,8 +371,7 @@ FakePlatform::HResult FakePlatform::CreateTimestampQueryHeap(Handle device, std:
 FakePlatform::HResult FakePlatform::GetDeviceRemovedReason(Handle device) {
     if (const HResult hr = Enter("GetDeviceRemovedReason"); hr < 0) return hr;
     Alive(device, "device");
-    return deviceLostAtSubmission != 0 && submissions_ >= deviceLostAtSubmission ? kDeviceRemoved
-                                                                                 : 0;
+    return DeviceRemoved() ? kDeviceRemoved : 0;
 }
 
 // --- Queue, fence and lists -------------------------------------------------------------
@@ -345,8 +386,7 @@ void FakePlatform::ExecuteCommandList(Handle queue, Handle list) {
         return;
     }
     ++submissions_;
-    Handle heapInUse = 0;
-    for (const Command& command : executed.commands) Execute(command, heapInUse);
+    queue_.push_back({list, 0});  // done when a wait lets the GPU run
 }
 
 FakePlatform::HResult FakePlatform::Signal(Handle queue, Handle fence, std::uint64_t value) {
@@ -354,7 +394,7 @@ FakePlatform::HResult FakePlatform::Signal(Handle queue, Handle fence, std::uint
     Alive(queue, "queue");
     Alive(fence, "fence");
     signalled.push_back(value);
-    fenceCompleted_ = value;  // the work before the signal is done at once
+    queue_.push_back({0, value});
     return 0;
 }
 
@@ -370,13 +410,19 @@ FakePlatform::HResult FakePlatform::SetEventOnCompletion(Handle fence, std::uint
                                                          Handle event) {
     if (const HResult hr = Enter("SetEventOnCompletion"); hr < 0) return hr;
     Alive(fence, "fence");
-    if (Alive(event, "event") && fenceCompleted_ >= value) events_[event] = true;
+    if (!Alive(event, "event")) return 0;
+    if (fenceCompleted_ >= value) {
+        events_[event] = true;
+    } else {
+        armedEvents_[event] = value;
+    }
     return 0;
 }
 
 FakePlatform::HResult FakePlatform::ResetAllocator(Handle allocator) {
     if (const HResult hr = Enter("ResetAllocator"); hr < 0) return hr;
     Alive(allocator, "allocator");
+    if (GpuMayBeBusy()) errors.push_back("reset an allocator whose lists the GPU may still run");
     for (const auto& [handle, list] : lists_) {
         if (list.allocator == allocator && list.open &&
             std::find(released.begin(), released.end(), handle) == released.end()) {
@@ -485,7 +531,12 @@ void FakePlatform::Execute(const Command& command, Handle& heapInUse) {
             break;
         case Command::Transition: {
             Buffer& buffer = buffers_[command.a];
-            if (buffer.state != command.before) errors.push_back("transition from a wrong state");
+            if (buffer.state != command.before) {
+                errors.push_back("transition of " + Hex(command.a) + " from state " +
+                                 Hex(static_cast<std::uint64_t>(command.before)) +
+                                 ", but it is in " +
+                                 Hex(static_cast<std::uint64_t>(buffer.state)));
+            }
             buffer.state = command.after;
             break;
         }
@@ -498,11 +549,11 @@ void FakePlatform::Execute(const Command& command, Handle& heapInUse) {
                 errors.push_back("copy outside a buffer");
                 break;
             }
-            if (destination.state != ResourceState::CopyDest) {
+            if (!Promote(destination, ResourceState::CopyDest)) {
                 errors.push_back("copy into a buffer not in the copy-destination state");
             }
-            if (source.state != ResourceState::CopySource &&
-                source.state != ResourceState::GenericRead) {
+            if (source.state != ResourceState::GenericRead &&
+                !Promote(source, ResourceState::CopySource)) {
                 errors.push_back("copy from a buffer not in a copy-source state");
             }
             if (!source.writes.empty()) {
@@ -528,7 +579,7 @@ void FakePlatform::Execute(const Command& command, Handle& heapInUse) {
         case Command::Resolve: {
             Buffer& destination = buffers_[command.b];
             if (destination.desc.heapType != HeapType::Readback ||
-                destination.state != ResourceState::CopyDest) {
+                !Promote(destination, ResourceState::CopyDest)) {
                 errors.push_back("resolve into a buffer that is not a readback destination");
             }
             const std::vector<std::uint64_t>& values = queryHeaps_[command.a];
@@ -541,6 +592,12 @@ void FakePlatform::Execute(const Command& command, Handle& heapInUse) {
             ExecuteDispatch(command, heapInUse);
             break;
     }
+}
+
+bool FakePlatform::Promote(Buffer& buffer, ResourceState needed) {
+    // A buffer in the common state is promoted to what its first use needs.
+    if (buffer.state == ResourceState::Common) buffer.state = needed;
+    return buffer.state == needed;
 }
 
 void FakePlatform::ExecuteDispatch(const Command& command, Handle heapInUse) {
@@ -566,9 +623,9 @@ void FakePlatform::ExecuteDispatch(const Command& command, Handle heapInUse) {
     }
     const auto checkBinding = [&](const BufferBinding& binding, std::uint64_t minimum) {
         if (binding.type != BindingType::Buffer) return false;
-        const Buffer& buffer = buffers_[binding.buffer];
+        Buffer& buffer = buffers_[binding.buffer];
         if (binding.offset + binding.sizeInBytes > buffer.desc.sizeInBytes ||
-            binding.sizeInBytes < minimum || buffer.state != ResourceState::UnorderedAccess) {
+            binding.sizeInBytes < minimum || !Promote(buffer, ResourceState::UnorderedAccess)) {
             errors.push_back("binding outside its buffer, too small, or not in UAV state");
         }
         return true;
@@ -614,7 +671,9 @@ void FakePlatform::ExecuteDispatch(const Command& command, Handle heapInUse) {
     Buffer& output = buffers_[table.outputs[0].buffer];
     output.writes.push_back(Write{table.outputs[0].offset, desc.output.totalBytes,
                                   table.inputs[0].offset, table.inputs[1].offset,
-                                  table.inputs[0].buffer, table.inputs[1].buffer, desc.a.sizes[2]});
+                                  table.inputs[0].buffer, table.inputs[1].buffer,
+                                  desc.transA == gemm::MatrixTransform::Transpose,
+                                  desc.transB == gemm::MatrixTransform::Transpose});
     clock_ += dispatchTicks(gemmDispatches);
     ++gemmDispatches;
 }
@@ -629,14 +688,17 @@ std::uint16_t FakePlatform::ProductElement(const Buffer& output, std::uint64_t o
         const Buffer& a = buffers_[write->a];
         const Buffer& b = buffers_[write->b];
         if (!a.storage || !b.storage) return 0;
+        // Every tensor of the run has 8192 columns, so one row stride serves A and B.
         float sum = 0.0f;
         for (std::uint64_t k = 0; k < 8192; ++k) {
+            const std::uint64_t aAt =
+                write->transA ? k * kRowBytes + 2 * row : row * kRowBytes + 2 * k;
+            const std::uint64_t bAt =
+                write->transB ? col * kRowBytes + 2 * k : k * kRowBytes + 2 * col;
             std::uint16_t x = 0;
             std::uint16_t y = 0;
-            std::memcpy(&x, a.storage->data() + a.base + write->aOffset + row * kRowBytes + 2 * k,
-                        2);
-            std::memcpy(&y, b.storage->data() + b.base + write->bOffset + k * kRowBytes + 2 * col,
-                        2);
+            std::memcpy(&x, a.storage->data() + a.base + write->aOffset + aAt, 2);
+            std::memcpy(&y, b.storage->data() + b.base + write->bOffset + bAt, 2);
             sum += gemm::HalfToFloat(x) * gemm::HalfToFloat(y);
         }
         return gemm::FloatToHalf(sum + resultError);
@@ -712,9 +774,15 @@ FakePlatform::HResult FakePlatform::CreateGemmOperator(Handle dmlDevice, const g
     const auto packed = [](const gemm::TensorDesc& t) {
         return t.totalBytes == std::uint64_t{t.sizes[0]} * t.sizes[1] * t.sizes[2] * t.sizes[3] * 2;
     };
-    if (desc.a.sizes[3] != desc.b.sizes[2] || desc.output.sizes[2] != desc.a.sizes[2] ||
-        desc.output.sizes[3] != desc.b.sizes[3] || !packed(desc.a) || !packed(desc.b) ||
-        !packed(desc.output)) {
+    // The product is M x K times K x N, each factor read transposed when its flag says so.
+    const bool transA = desc.transA == gemm::MatrixTransform::Transpose;
+    const bool transB = desc.transB == gemm::MatrixTransform::Transpose;
+    const std::uint32_t m = desc.a.sizes[transA ? 3 : 2];
+    const std::uint32_t k = desc.a.sizes[transA ? 2 : 3];
+    const std::uint32_t kOfB = desc.b.sizes[transB ? 3 : 2];
+    const std::uint32_t n = desc.b.sizes[transB ? 2 : 3];
+    if (k != kOfB || desc.output.sizes[2] != m || desc.output.sizes[3] != n || !packed(desc.a) ||
+        !packed(desc.b) || !packed(desc.output)) {
         return kInvalidArg;
     }
     *op = NewObject("operator");

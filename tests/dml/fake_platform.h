@@ -4,8 +4,12 @@
 // imposes (list states, resource states, descriptor ranges, bindings); and computes what the
 // backend relies on for real: buffer contents, timestamps from a simulated GPU clock, and the
 // product elements that are read back, from the bytes that were uploaded and bound.
+// As on Windows, submitted work is done only later: here, while the CPU waits on the fence.
+// Until then no object may be released; and buffers return to the common state whenever a
+// submission completes.
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -105,7 +109,7 @@ public:
     Handle CreateFenceEvent() override;
     bool WaitForEvent(Handle event) override;
     void CloseEvent(Handle event) override;
-    std::string ToUtf8(const char16_t* text) override;
+    std::string ToUtf8(std::u16string_view text) override;
     void Release(Handle object) override;
     HResult CreateDxgiFactory(Handle* factory) override;
     HResult EnumAdapters(Handle factory, std::uint32_t index, Handle* adapter) override;
@@ -163,7 +167,7 @@ private:
     struct Write {  // one GEMM dispatch's output block
         std::uint64_t outputOffset, size, aOffset, bOffset;
         Handle a, b;
-        std::uint32_t rows;
+        bool transA, transB;
     };
     struct Buffer {
         gemm::BufferDesc desc;
@@ -191,7 +195,18 @@ private:
         gemm::DescriptorHandles start;
     };
 
+    struct Submitted {  // one entry of the queue: a list to run, or a fence value to signal
+        Handle list;
+        std::uint64_t signal;
+    };
+
     HResult Enter(const std::string& call);
+    // Runs the queue's lists and signals in order until the fence reaches the value.
+    void RunQueueUntil(std::uint64_t fenceValue);
+    bool DeviceRemoved() const;
+    bool GpuMayBeBusy() const;
+    void CheckIdleForRelease(Handle object);
+    bool Promote(Buffer& buffer, gemm::ResourceState needed);
     Handle NewObject(const std::string& kind);
     bool Alive(Handle handle, const std::string& kind);
     List* Recording(Handle list);
@@ -212,6 +227,8 @@ private:
     std::map<Handle, gemm::GemmDesc> operators_;  // uncompiled and compiled
     std::map<Handle, Handle> initializers_;       // initializer -> compiled operator
     std::map<Handle, bool> events_;               // signalled
+    std::map<Handle, std::uint64_t> armedEvents_; // event -> fence value it waits for
+    std::deque<Submitted> queue_;                 // submitted, not yet done by the GPU
     std::uint64_t fenceCompleted_ = 0;
     std::uint64_t clock_ = 1'000'000;
     int submissions_ = 0;

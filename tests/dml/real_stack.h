@@ -7,7 +7,10 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
+
+#include "tests/wine_only.h"
 
 namespace realstack {
 
@@ -29,8 +32,11 @@ inline std::filesystem::path SystemDirectMl() {
     return std::filesystem::path(directory) / L"DirectML.dll";
 }
 
-// Puts DirectML.dll into the system directory, or takes it away.
+// Puts DirectML.dll into the system directory, or takes it away: only Wine's.
 inline void InstallDirectMl(bool present) {
+    if (!winetest::RunningUnderWine()) {
+        throw std::logic_error("refusing to change DirectML.dll of a real system directory");
+    }
     const std::filesystem::path target = SystemDirectMl();
     if (present) {
         std::filesystem::copy_file(CachedDirectMl(), target,
@@ -42,12 +48,15 @@ inline void InstallDirectMl(bool present) {
 
 }  // namespace realstack
 
-// Skips the test with the reason when the stack could not be provisioned on this machine.
-#define REQUIRE_REAL_STACK()                                                            \
-    do {                                                                                \
-        const auto dll = realstack::CachedDirectMl();                                   \
-        if (dll.empty() || !std::filesystem::exists(dll)) {                             \
-            GTEST_SKIP() << "the real Direct3D 12 / DirectML stack is not provisioned " \
-                            "(scripts/provision-directml-stack.sh could not fetch it)"; \
-        }                                                                               \
+// Skips the test, saying why, outside Wine or where the provisioning script found no usable
+// stack (it names the missing piece, such as the Vulkan loader).
+#define REQUIRE_REAL_STACK()                                                                  \
+    do {                                                                                      \
+        REQUIRE_WINE("it puts DirectML.dll into the system directory");                      \
+        const char* missing = std::getenv("MIVARO_DIRECTML_STACK_UNAVAILABLE");               \
+        const auto dll = realstack::CachedDirectMl();                                         \
+        if (missing != nullptr || dll.empty() || !std::filesystem::exists(dll)) {             \
+            GTEST_SKIP() << "the real Direct3D 12 / DirectML stack is unavailable: "          \
+                         << (missing != nullptr ? missing : "not provisioned for this run"); \
+        }                                                                                     \
     } while (false)

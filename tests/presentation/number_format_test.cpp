@@ -7,7 +7,7 @@
 #include <limits>
 #include <string>
 
-#include "presentation/utf8.h"
+#include "core/utf8.h"
 
 namespace {
 

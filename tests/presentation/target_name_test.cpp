@@ -1,4 +1,4 @@
-#include "discovery/target_name.h"
+#include "presentation/target_name.h"
 
 #include <gtest/gtest.h>
 

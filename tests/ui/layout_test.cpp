@@ -23,9 +23,9 @@ TEST(Layout, DeltaAndPlacementFollowTheDpi) {
     EXPECT_EQ(LayoutDelta(1100, 692, 144, 96), 62);
     EXPECT_EQ(LayoutDelta(600, 692, 96, 96), -92);
     LayoutEntry entry{IDC_RUN_BUTTON, AnchorMode::Move, AnchorMode::Fixed, {999, 120, 1170, 150}};
-    EXPECT_EQ(PlaceControl(entry, 144, 96, 0, 0), (LayoutRect{1499, 180, 1755, 225}));  // 1498.5 rounds up
-    EXPECT_EQ(PlaceControl(entry, 144, 96, -10, 7), (LayoutRect{1489, 180, 1745, 225}));
-    EXPECT_EQ(PlaceControl(entry, 96, 144, 0, 0), (LayoutRect{666, 80, 780, 100}));
+    EXPECT_EQ(PlaceControl(entry, 144, 96, 0, 0), (PixelRect{1499, 180, 1755, 225}));  // 1498.5 rounds up
+    EXPECT_EQ(PlaceControl(entry, 144, 96, -10, 7), (PixelRect{1489, 180, 1745, 225}));
+    EXPECT_EQ(PlaceControl(entry, 96, 144, 0, 0), (PixelRect{666, 80, 780, 100}));
 }
 
 TEST(Layout, MinimumClientSizeAllowsShrinkingBy120By78ScaledPixels) {
@@ -60,18 +60,18 @@ TEST(Layout, ToolCoversOnlyTheText) {
 }
 
 TEST(Layout, TheWindowOpensInsideTheWorkAreaButNeverBelowItsMinimum) {
-    const LayoutRect workArea{0, 0, 1920, 1032};  // 1920 x 1080 less a 48-pixel taskbar
+    const PixelRect workArea{0, 0, 1920, 1032};  // 1920 x 1080 less a 48-pixel taskbar
     // 144 DPI: too tall, centred above the top edge; shrinks to the work area's height.
-    EXPECT_EQ(FitIntoWorkArea({3, -40, 1916, 1117}, workArea, {1733, 940}), (LayoutRect{3, 0, 1916, 1032}));
+    EXPECT_EQ(FitIntoWorkArea({3, -40, 1916, 1117}, workArea, {1733, 940}), (PixelRect{3, 0, 1916, 1032}));
     // Fits: stays where it is; off to the bottom right: moved in, same size.
-    EXPECT_EQ(FitIntoWorkArea({100, 50, 900, 650}, workArea, {700, 500}), (LayoutRect{100, 50, 900, 650}));
-    EXPECT_EQ(FitIntoWorkArea({1500, 800, 2300, 1400}, workArea, {700, 500}), (LayoutRect{1120, 432, 1920, 1032}));
+    EXPECT_EQ(FitIntoWorkArea({100, 50, 900, 650}, workArea, {700, 500}), (PixelRect{100, 50, 900, 650}));
+    EXPECT_EQ(FitIntoWorkArea({1500, 800, 2300, 1400}, workArea, {700, 500}), (PixelRect{1120, 432, 1920, 1032}));
     // The minimum is larger than the work area: minimum size, top-left corner inside.
     EXPECT_EQ(FitIntoWorkArea({-100, -50, 1900, 1100}, {0, 0, 1600, 900}, {1733, 940}),
-              (LayoutRect{0, 0, 1733, 940}));
+              (PixelRect{0, 0, 1733, 940}));
     // A monitor to the left of the primary one has negative coordinates.
     EXPECT_EQ(FitIntoWorkArea({-1000, 10, 400, 1010}, {-1280, 0, 0, 984}, {1100, 600}),
-              (LayoutRect{-1280, 0, 0, 984}));
+              (PixelRect{-1280, 0, 0, 984}));
 }
 
 }  // namespace

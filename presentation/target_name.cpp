@@ -1,10 +1,10 @@
-#include "discovery/target_name.h"
+#include "presentation/target_name.h"
 
 #include <array>
 #include <cstdint>
 #include <string_view>
 
-#include "presentation/utf8.h"
+#include "core/utf8.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "discovery/gpu_target.h"
-#include "presentation/text_pair.h"
+#include "core/gpu_target.h"
+#include "core/text_pair.h"
 
 std::wstring FormatTargetName(const GpuTarget& target, Language language);
