@@ -647,6 +647,7 @@ TEST_F(WindowTest, TheProgramGivesTheShellAComApartmentAndTheWindowIconsOfTheirO
         APTTYPE apartment = APTTYPE_CURRENT;
         SIZE largeIcon{};
         SIZE smallIcon{};
+        HICON smallHandle = nullptr;
     } seen;
     auto iconSize = [](HWND window, WPARAM kind) {
         ICONINFO info{};
@@ -662,6 +663,7 @@ TEST_F(WindowTest, TheProgramGivesTheShellAComApartmentAndTheWindowIconsOfTheirO
         if (FAILED(CoGetApartmentType(&seen.apartment, &qualifier))) seen.apartment = APTTYPE_CURRENT;
         seen.largeIcon = iconSize(owner, ICON_BIG);
         seen.smallIcon = iconSize(owner, ICON_SMALL);
+        seen.smallHandle = reinterpret_cast<HICON>(SendMessageW(owner, WM_GETICON, ICON_SMALL, 0));
         PostMessageW(owner, WM_CLOSE, 0, 0);
     };
     EXPECT_EQ(RunProgram(GetModuleHandleW(nullptr), SW_SHOWNORMAL, services), 0);
@@ -671,9 +673,29 @@ TEST_F(WindowTest, TheProgramGivesTheShellAComApartmentAndTheWindowIconsOfTheirO
     EXPECT_EQ(seen.largeIcon.cx, GetSystemMetricsForDpi(SM_CXICON, dpi));
     EXPECT_EQ(seen.smallIcon.cx, GetSystemMetricsForDpi(SM_CXSMICON, dpi));
     EXPECT_EQ(seen.smallIcon.cy, GetSystemMetricsForDpi(SM_CYSMICON, dpi));
+    // Not the system's shared copy, which on Windows is whichever size was loaded first (Wine
+    // keeps one per size, so only the handle tells).
+    EXPECT_NE(seen.smallHandle, LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MIVARO), IMAGE_ICON,
+                                           GetSystemMetricsForDpi(SM_CXSMICON, dpi),
+                                           GetSystemMetricsForDpi(SM_CYSMICON, dpi), LR_SHARED));
     APTTYPE apartment{};
     APTTYPEQUALIFIER qualifier{};
     EXPECT_EQ(CoGetApartmentType(&apartment, &qualifier), CO_E_NOTINITIALIZED);  // released at exit
+}
+
+// Under Wine the input method initialises COM on any thread with windows, so the whole-program
+// test above cannot tell whether the program did; here a thread without windows shows it.
+TEST(ComApartment, MakesTheThreadApartmentThreadedForItsLifetime) {
+    std::thread([] {
+        APTTYPE apartment{};
+        APTTYPEQUALIFIER qualifier{};
+        {
+            const ComApartment com;
+            ASSERT_EQ(CoGetApartmentType(&apartment, &qualifier), S_OK);
+            EXPECT_TRUE(apartment == APTTYPE_MAINSTA || apartment == APTTYPE_STA) << apartment;
+        }
+        EXPECT_EQ(CoGetApartmentType(&apartment, &qualifier), CO_E_NOTINITIALIZED);
+    }).join();
 }
 
 TEST(StartupFailure, TheMessageBoxOutlivesTheQuitMessageOfTheDestroyedWindow) {
