@@ -3,6 +3,9 @@
 
 #define IDI_MIVARO 201
 #define IDD_MAIN 202
+// The client size of the main dialog in dialog units.
+#define IDD_MAIN_WIDTH 692
+#define IDD_MAIN_HEIGHT 388
 
 #define IDC_TARGET_COMBO 1001
 #define IDC_REFERENCE_COMBO 1002

@@ -168,7 +168,10 @@ bool App::OnInitDialog() {
     GetObjectW(font, sizeof(baseFont), &baseFont);
 
     DisableDialogDpiChangeBehavior(hwnd);
-    GetClientRect(hwnd, &initialClient);
+    // The designed client size, which the controls are placed for: the system may already have
+    // clipped the window to the screen (a tall template at 144 DPI).
+    initialClient = {0, 0, IDD_MAIN_WIDTH, IDD_MAIN_HEIGHT};
+    MapDialogRect(hwnd, &initialClient);
     CaptureLayout();
     FillControlTexts();
 
@@ -194,6 +197,7 @@ bool App::OnInitDialog() {
     UpdateCudaButton();
     CreateMethodologyTooltip();
     UpdateResultTexts();
+    OpenInsideWorkArea();
     return true;
 }
 
@@ -283,9 +287,29 @@ void App::ShowSelectedTargetStatus() {
 void App::UpdateConfigurationLabel() {
     const ConfigurationView state = DecideConfiguration(targets, ComboSelection(targetCombo), running, language,
                                                         ControlTextFor(IDC_CONFIGURATION).Get(language));
+    if (!state.targetListEnabled) MoveFocusOffBeforeDisabling(targetCombo);
     EnableWindow(targetCombo, state.targetListEnabled ? TRUE : FALSE);
+    if (!state.runButtonEnabled) MoveFocusOffBeforeDisabling(runButton);
     EnableWindow(runButton, state.runButtonEnabled ? TRUE : FALSE);
     SetControlText(IDC_CONFIGURATION, state.label);
+}
+
+void App::MoveFocusOffBeforeDisabling(HWND control) {
+    if (control != GetFocus()) return;
+    SendMessageW(hwnd, WM_NEXTDLGCTL, 0, FALSE);  // the dialog manager's next tab stop
+    HWND focused = GetFocus();
+    if (focused != nullptr && focused != control) {
+        runFocus.Moved(GetDlgCtrlID(control), GetDlgCtrlID(focused));
+    }
+}
+
+void App::ReturnFocusAfterRun() {
+    HWND focused = GetFocus();
+    const std::optional<int> back = runFocus.TakeReturn(focused != nullptr ? GetDlgCtrlID(focused) : 0);
+    HWND control = back ? GetDlgItem(hwnd, *back) : nullptr;
+    if (control != nullptr && IsWindowEnabled(control)) {
+        SendMessageW(hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+    }
 }
 
 void App::UpdateResultTexts() {

@@ -18,6 +18,7 @@
 #include "presentation/control_texts.h"
 #include "ui/gdi.h"
 #include "ui/layout.h"
+#include "ui/run_focus.h"
 #include "ui/services.h"
 #include "ui/window_colours.h"
 
@@ -84,6 +85,8 @@ public:
     std::mutex outcomeMutex;
     RunOutcome published;
     bool running = false;
+    RunFocus runFocus;
+    WindowIcons icons;
     std::jthread worker;
 
 private:
@@ -98,6 +101,8 @@ private:
     void OnTargetSelected();
     void ShowSelectedTargetStatus();
     void UpdateConfigurationLabel();
+    void MoveFocusOffBeforeDisabling(HWND control);
+    void ReturnFocusAfterRun();
     void UpdateResultTexts();
     void UpdateCudaButton();
     const GpuTarget* SelectedTarget() const;
@@ -119,6 +124,7 @@ private:
     TTTOOLINFOW MakeMethodologyTool(int controlId) const;
     void CreateMethodologyTooltip();
     void SetWindowFrame() const;
+    void OpenInsideWorkArea();
 
     // Painting.
     void PaintBackground();

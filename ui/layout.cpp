@@ -1,6 +1,7 @@
 #include "ui/layout.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "presentation/number_format.h"
 #include "resources/resource.h"
@@ -109,4 +110,18 @@ const std::array<FontAssignment, kFontAssignmentCount>& FontAssignments() {
 
 std::int32_t ToolRightEdge(std::int32_t clientRight, std::int32_t textWidth, std::int32_t dpi) {
     return std::min(clientRight, MulDivRound(3, dpi, 96) + textWidth);
+}
+
+PixelRect FitIntoWorkArea(const PixelRect& window, const PixelRect& workArea, ClientSize minimumWindow) {
+    const auto fit = [](std::int32_t nearEdge, std::int32_t size, std::int32_t minimum, std::int32_t areaNear,
+                        std::int32_t areaFar) {
+        size = std::max(std::min(size, areaFar - areaNear), minimum);
+        nearEdge = std::max(std::min(nearEdge, areaFar - size), areaNear);
+        return std::pair{nearEdge, nearEdge + size};
+    };
+    const auto [left, right] =
+        fit(window.left, window.right - window.left, minimumWindow.width, workArea.left, workArea.right);
+    const auto [top, bottom] =
+        fit(window.top, window.bottom - window.top, minimumWindow.height, workArea.top, workArea.bottom);
+    return {left, top, right, bottom};
 }

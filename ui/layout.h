@@ -67,3 +67,8 @@ const std::array<FontAssignment, kFontAssignmentCount>& FontAssignments();
 
 // Right edge of a methodology tool: the label only counts as far as its text reaches.
 std::int32_t ToolRightEdge(std::int32_t clientRight, std::int32_t textWidth, std::int32_t dpi);
+
+// Where the window opens: its designed rectangle, shrunk where it does not fit the work area of
+// its monitor (never below its minimum size) and moved fully inside it. A window whose minimum
+// is larger than the work area keeps its top-left corner, with the caption, inside.
+PixelRect FitIntoWorkArea(const PixelRect& window, const PixelRect& workArea, ClientSize minimumWindow);

@@ -25,7 +25,8 @@ UINT AlignFlag(TextAlign align) {
 
 void App::PaintBackground() {
     const PaintScope paint(hwnd);
-    HDC dc = paint.dc();
+    const OffscreenCanvas canvas(paint.dc(), paint.updateRect());
+    HDC dc = canvas.dc();
     FillSolid(dc, paint.updateRect(), palette::kWindowBackground);
 
     const RECT header = ChildRect(hwnd, IDC_HEADER_BAND);
@@ -40,7 +41,8 @@ void App::PaintBackground() {
 }
 
 void App::DrawButton(const DRAWITEMSTRUCT& item) const {
-    HDC dc = item.hDC;
+    const OffscreenCanvas canvas(item.hDC, item.rcItem);
+    HDC dc = canvas.dc();
     FillSolid(dc, item.rcItem, palette::kCard);
     RECT r = item.rcItem;
     InflateRect(&r, -1, -1);
@@ -85,7 +87,8 @@ void App::PaintChart(const DRAWITEMSTRUCT& item) const {
     input.target = SelectedTarget();
     const ChartModel model = BuildChartModel(input);
 
-    HDC dc = item.hDC;
+    const OffscreenCanvas canvas(item.hDC, item.rcItem);
+    HDC dc = canvas.dc();
     SetBkMode(dc, TRANSPARENT);
     for (const ChartOperation& operation : model.operations) {
         if (const auto* fill = std::get_if<ChartFill>(&operation)) {
@@ -96,10 +99,9 @@ void App::PaintChart(const DRAWITEMSTRUCT& item) const {
             const SelectedObject font(dc, fonts.Get(static_cast<FontRole>(text->font)));
             SetTextColor(dc, ToColorRef(text->colour));
             RECT rect = ToRect(text->rect);
-            // The end ellipsis already keeps the text inside its rectangle; Wine's clipping
-            // would also cut the last glyph of right-aligned texts.
+            // Clipped to its rectangle; the end ellipsis shortens what does not fit.
             DrawTextW(dc, text->text.c_str(), static_cast<int>(text->text.size()), &rect,
-                      AlignFlag(text->align) | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX | DT_NOCLIP);
+                      AlignFlag(text->align) | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
         }
     }
 }

@@ -1,6 +1,7 @@
 #include "ui/program.h"
 
 #include <commctrl.h>
+#include <objbase.h>
 
 #include "discovery/cuda_status_dialog.h"
 #include "presentation/control_texts.h"
@@ -18,22 +19,36 @@ HWND CreateMainWindow(App& app, HINSTANCE instance) {
     return IsWindow(dialog) ? dialog : nullptr;
 }
 
-void SetWindowIcons(HWND window, HINSTANCE instance) {
+WindowIcons SetWindowIcons(HWND window, HINSTANCE instance) {
     const UINT dpi = GetDpiForWindow(window);
-    const struct {
-        WPARAM kind;
-        int width;
-        int height;
-    } icons[] = {{ICON_BIG, SM_CXICON, SM_CYICON}, {ICON_SMALL, SM_CXSMICON, SM_CYSMICON}};
-    for (const auto& icon : icons) {
-        // Shared icons belong to the system's cache; they are never destroyed by the program.
-        HANDLE image = LoadImageW(instance, MAKEINTRESOURCEW(IDI_MIVARO), IMAGE_ICON,
-                                  GetSystemMetricsForDpi(icon.width, dpi), GetSystemMetricsForDpi(icon.height, dpi),
-                                  LR_SHARED);
-        if (image != nullptr) {
-            SendMessageW(window, WM_SETICON, icon.kind, reinterpret_cast<LPARAM>(image));
+    // Not LR_SHARED: a shared icon is the first one cached under its name, whatever size is
+    // asked for, so the small icon would be the large one shrunk.
+    const auto load = [&](WPARAM kind, int widthMetric, int heightMetric) {
+        IconHandle icon(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_MIVARO), IMAGE_ICON,
+                                                      GetSystemMetricsForDpi(widthMetric, dpi),
+                                                      GetSystemMetricsForDpi(heightMetric, dpi), 0)));
+        if (icon.get() != nullptr) {
+            SendMessageW(window, WM_SETICON, kind, reinterpret_cast<LPARAM>(icon.get()));
         }
-    }
+        return icon;
+    };
+    WindowIcons icons;
+    icons.largeIcon = load(ICON_BIG, SM_CXICON, SM_CYICON);
+    icons.smallIcon = load(ICON_SMALL, SM_CXSMICON, SM_CYSMICON);
+    return icons;
+}
+
+ComApartment::ComApartment()
+    : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+
+ComApartment::~ComApartment() {
+    if (initialised_) CoUninitialize();
+}
+
+void ReportStartupFailure() {
+    MSG quit;
+    PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    MessageBoxW(nullptr, kWindowCreationFailedText, kMessageBoxCaption, MB_ICONERROR);
 }
 
 void ShowMainWindow(App& app, int showCommand) {
@@ -58,13 +73,14 @@ int RunMessageLoop(HWND dialog) {
 
 int RunProgram(HINSTANCE instance, int showCommand, PlatformServices& services) {
     InitialiseProcess();
+    const ComApartment com;
     App app(services);
     HWND dialog = CreateMainWindow(app, instance);
     if (dialog == nullptr) {
-        MessageBoxW(nullptr, kWindowCreationFailedText, kMessageBoxCaption, MB_ICONERROR);
+        ReportStartupFailure();
         return 1;
     }
-    SetWindowIcons(dialog, instance);
+    app.icons = SetWindowIcons(dialog, instance);
     ShowMainWindow(app, showCommand);
     return RunMessageLoop(dialog);
 }

@@ -11,8 +11,26 @@ void InitialiseProcess();
 // Creates the main dialog from its template; null when it could not be created or set up.
 HWND CreateMainWindow(App& app, HINSTANCE instance);
 
-// The window icons at the window's DPI.
-void SetWindowIcons(HWND window, HINSTANCE instance);
+// Loads the window icons, each at its own size for the window's DPI, and gives them to the
+// window; the caller keeps them while the window exists.
+WindowIcons SetWindowIcons(HWND window, HINSTANCE instance);
+
+// COM on the user-interface thread, apartment-threaded as the shell requires, for the
+// lifetime of the object.
+class ComApartment {
+public:
+    ComApartment();
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    ~ComApartment();
+
+private:
+    bool initialised_;
+};
+
+// The message box of a start-up that failed. The half-built window posted a quit message when
+// it was destroyed; it is taken off the queue first, or the box would end as soon as it opens.
+void ReportStartupFailure();
 
 // Shows the window and, when nothing can be tested without them, explains the CUDA components.
 void ShowMainWindow(App& app, int showCommand);

@@ -85,6 +85,25 @@ void App::MinimumTrackSize(MINMAXINFO& info) const {
     info.ptMinTrackSize = {rect.right - rect.left, rect.bottom - rect.top};
 }
 
+void App::OpenInsideWorkArea() {
+    RECT window{};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    if (!GetWindowRect(hwnd, &window) ||
+        !GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        return;
+    }
+    MINMAXINFO limits{};
+    MinimumTrackSize(limits);
+    const PixelRect fitted = FitIntoWorkArea(ToPixelRect(window), ToPixelRect(monitor.rcWork),
+                                              {limits.ptMinTrackSize.x, limits.ptMinTrackSize.y});
+    if (fitted != ToPixelRect(window)) {
+        SetWindowPos(hwnd, nullptr, fitted.left, fitted.top, fitted.right - fitted.left, fitted.bottom - fitted.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    ApplyLayout();  // also when the system sized the window before the layout was captured
+}
+
 void App::OnDpiChanged(WPARAM wParam, const RECT& suggested) {
     dpi = HIWORD(wParam);
     ApplyFonts();

@@ -24,6 +24,7 @@ void App::Start() {
         running = false;
         status = StartFailedStatus(error.what());
         UpdateConfigurationLabel();
+        ReturnFocusAfterRun();
         UpdateResultTexts();
     }
 }
@@ -70,6 +71,7 @@ void App::OnFinished() {
     }
     running = false;
     UpdateConfigurationLabel();
+    ReturnFocusAfterRun();
     UpdateResultTexts();
 }
 

@@ -59,4 +59,19 @@ TEST(Layout, ToolCoversOnlyTheText) {
     EXPECT_EQ(ToolRightEdge(50, 60, 96), 50);  // text wider than the label
 }
 
+TEST(Layout, TheWindowOpensInsideTheWorkAreaButNeverBelowItsMinimum) {
+    const PixelRect workArea{0, 0, 1920, 1032};  // 1920 x 1080 less a 48-pixel taskbar
+    // 144 DPI: too tall, centred above the top edge; shrinks to the work area's height.
+    EXPECT_EQ(FitIntoWorkArea({3, -40, 1916, 1117}, workArea, {1733, 940}), (PixelRect{3, 0, 1916, 1032}));
+    // Fits: stays where it is; off to the bottom right: moved in, same size.
+    EXPECT_EQ(FitIntoWorkArea({100, 50, 900, 650}, workArea, {700, 500}), (PixelRect{100, 50, 900, 650}));
+    EXPECT_EQ(FitIntoWorkArea({1500, 800, 2300, 1400}, workArea, {700, 500}), (PixelRect{1120, 432, 1920, 1032}));
+    // The minimum is larger than the work area: minimum size, top-left corner inside.
+    EXPECT_EQ(FitIntoWorkArea({-100, -50, 1900, 1100}, {0, 0, 1600, 900}, {1733, 940}),
+              (PixelRect{0, 0, 1733, 940}));
+    // A monitor to the left of the primary one has negative coordinates.
+    EXPECT_EQ(FitIntoWorkArea({-1000, 10, 400, 1010}, {-1280, 0, 0, 984}, {1100, 600}),
+              (PixelRect{-1280, 0, 0, 984}));
+}
+
 }  // namespace

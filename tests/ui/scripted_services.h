@@ -72,6 +72,8 @@ public:
     int pressedButton = 2;
     bool browserOpens = true;
 
+    std::function<void(HWND owner)> onOpenWebPage;  // runs when the browser is asked to open
+
     std::vector<RecordedTaskDialog> taskDialogs;
     std::vector<std::wstring> openedPages;
 
@@ -101,8 +103,9 @@ public:
         *pressed = pressedButton;
         return S_OK;
     }
-    bool OpenWebPage(HWND, const std::wstring& address) override {
+    bool OpenWebPage(HWND owner, const std::wstring& address) override {
         openedPages.push_back(address);
+        if (onOpenWebPage) onOpenWebPage(owner);
         return browserOpens;
     }
 

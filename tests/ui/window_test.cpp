@@ -2,6 +2,7 @@
 // selections, layout and painting.
 #include <windows.h>
 #include <commctrl.h>
+#include <objbase.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -583,6 +584,142 @@ TEST_P(CloseDuringRunTest, StopsAndJoinsTheWorkerAndEndsTheLoopWithZero) {
 
 INSTANTIATE_TEST_SUITE_P(CloseKinds, CloseDuringRunTest, ::testing::Values(0, 1, 2));
 
+// Real input through the system's queue, which follows the focus rules that posted messages bypass.
+void ClickAt(POINT screen) {
+    INPUT inputs[3] = {};
+    inputs[0].type = inputs[1].type = inputs[2].type = INPUT_MOUSE;
+    // Absolute coordinates run from 0 to 65535 across the primary screen.
+    inputs[0].mi.dx = MulDiv(screen.x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
+    inputs[0].mi.dy = MulDiv(screen.y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
+    inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(3, inputs, sizeof(INPUT));
+}
+void PressKey(WORD key) {
+    INPUT inputs[2] = {};
+    inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
+    inputs[0].ki.wVk = inputs[1].ki.wVk = key;
+    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, inputs, sizeof(INPUT));
+}
+
+TEST_F(RunTest, KeyboardKeepsWorkingThroughARunStartedByAMouseClick) {
+    services.backend = SteppedBackend(gate, 50.0);
+    OpenWithCards();
+    ASSERT_TRUE(SetForegroundWindow(hwnd));
+    ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == hwnd; }));
+    const RECT run = ClientRectOf(IDC_RUN_BUTTON);
+    POINT centre{(run.left + run.right) / 2, (run.top + run.bottom) / 2};
+    ClientToScreen(hwnd, &centre);
+    auto focusedId = [] { return GetFocus() != nullptr ? GetDlgCtrlID(GetFocus()) : 0; };
+
+    // The clicked run button is disabled by the run: the focus moves on to an enabled control
+    // and comes back when the run ends.
+    ClickAt(centre);
+    ASSERT_TRUE(PumpUntil([&] { return app->running; }));
+    const int parked = focusedId();
+    EXPECT_NE(parked, 0);
+    EXPECT_NE(parked, IDC_RUN_BUTTON);
+    EXPECT_TRUE(Enabled(parked)) << parked;
+    gate.Allow(7);
+    ASSERT_TRUE(PumpUntil([&] { return !app->running; }));
+    EXPECT_EQ(focusedId(), IDC_RUN_BUTTON);
+
+    // During the next run Tab moves through enabled controls, and Escape closes the program.
+    // (Away from the first click, which a quick second one would make a double click.)
+    ClickAt({centre.x - 2 * GetSystemMetrics(SM_CXDOUBLECLK), centre.y});
+    ASSERT_TRUE(PumpUntil([&] { return app->running; }));
+    PressKey(VK_TAB);
+    EXPECT_TRUE(PumpUntil([&] { return focusedId() != parked; }));
+    EXPECT_NE(focusedId(), 0);
+    EXPECT_TRUE(Enabled(focusedId())) << focusedId();
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(hwnd); }));
+    EXPECT_TRUE(gate.StopSeen());
+}
+
+TEST_F(WindowTest, TheProgramGivesTheShellAComApartmentAndTheWindowIconsOfTheirOwnSize) {
+    CudaComponentsState state = CublasMissing();
+    services.sources = Sources(true, state, {}, {});
+    services.pressedButton = 101;  // opens the CUDA page at start-up
+    struct Seen {
+        APTTYPE apartment = APTTYPE_CURRENT;
+        SIZE largeIcon{};
+        SIZE smallIcon{};
+        HICON smallHandle = nullptr;
+    } seen;
+    auto iconSize = [](HWND window, WPARAM kind) {
+        ICONINFO info{};
+        BITMAP bitmap{};
+        if (!GetIconInfo(reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, kind, 0)), &info)) return SIZE{};
+        GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        return SIZE{bitmap.bmWidth, bitmap.bmHeight};
+    };
+    services.onOpenWebPage = [&](HWND owner) {
+        APTTYPEQUALIFIER qualifier{};
+        if (FAILED(CoGetApartmentType(&seen.apartment, &qualifier))) seen.apartment = APTTYPE_CURRENT;
+        seen.largeIcon = iconSize(owner, ICON_BIG);
+        seen.smallIcon = iconSize(owner, ICON_SMALL);
+        seen.smallHandle = reinterpret_cast<HICON>(SendMessageW(owner, WM_GETICON, ICON_SMALL, 0));
+        PostMessageW(owner, WM_CLOSE, 0, 0);
+    };
+    EXPECT_EQ(RunProgram(GetModuleHandleW(nullptr), SW_SHOWNORMAL, services), 0);
+    ASSERT_EQ(services.openedPages.size(), 1u);
+    EXPECT_TRUE(seen.apartment == APTTYPE_MAINSTA || seen.apartment == APTTYPE_STA) << seen.apartment;
+    const UINT dpi = GetDpiForSystem();
+    EXPECT_EQ(seen.largeIcon.cx, GetSystemMetricsForDpi(SM_CXICON, dpi));
+    EXPECT_EQ(seen.smallIcon.cx, GetSystemMetricsForDpi(SM_CXSMICON, dpi));
+    EXPECT_EQ(seen.smallIcon.cy, GetSystemMetricsForDpi(SM_CYSMICON, dpi));
+    // Not the system's shared copy, which on Windows is whichever size was loaded first (Wine
+    // keeps one per size, so only the handle tells).
+    EXPECT_NE(seen.smallHandle, LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MIVARO), IMAGE_ICON,
+                                           GetSystemMetricsForDpi(SM_CXSMICON, dpi),
+                                           GetSystemMetricsForDpi(SM_CYSMICON, dpi), LR_SHARED));
+    APTTYPE apartment{};
+    APTTYPEQUALIFIER qualifier{};
+    EXPECT_EQ(CoGetApartmentType(&apartment, &qualifier), CO_E_NOTINITIALIZED);  // released at exit
+}
+
+// Under Wine the input method initialises COM on any thread with windows, so the whole-program
+// test above cannot tell whether the program did; here a thread without windows shows it.
+TEST(ComApartment, MakesTheThreadApartmentThreadedForItsLifetime) {
+    std::thread([] {
+        APTTYPE apartment{};
+        APTTYPEQUALIFIER qualifier{};
+        {
+            const ComApartment com;
+            ASSERT_EQ(CoGetApartmentType(&apartment, &qualifier), S_OK);
+            EXPECT_TRUE(apartment == APTTYPE_MAINSTA || apartment == APTTYPE_STA) << apartment;
+        }
+        EXPECT_EQ(CoGetApartmentType(&apartment, &qualifier), CO_E_NOTINITIALIZED);
+    }).join();
+}
+
+TEST(StartupFailure, TheMessageBoxOutlivesTheQuitMessageOfTheDestroyedWindow) {
+    std::wstring shownText;
+    std::jthread closer([&shownText](std::stop_token stop) {
+        while (!stop.stop_requested()) {
+            if (HWND box = FindWindowW(L"#32770", kMessageBoxCaption)) {
+                Sleep(300);  // a box that a quit message ends is gone by now
+                wchar_t text[256] = {};
+                GetDlgItemTextW(box, 0xFFFF, text, 256);
+                shownText = text;
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+                return;
+            }
+            Sleep(10);
+        }
+    });
+    PostQuitMessage(0);
+    ReportStartupFailure();
+    closer.request_stop();
+    closer.join();
+    EXPECT_EQ(shownText, kWindowCreationFailedText);
+}
+
 TEST_F(WindowTest, LanguageSwitchAndBackRestoresEverything) {
     services.sources = Sources(true, UsableCuda(1), {CudaTarget(0, "NVIDIA GeForce RTX 4090", 24 * kGiB, 0x1043)},
                                {DirectMlTarget("Intel(R) UHD Graphics", 0x8086, DirectMlStatus::Ready, true, 5)});
@@ -759,6 +896,51 @@ TEST_F(WindowTest, MovingTo144DpiRebuildsFontsAndScalesTheLayout) {
                              static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)), 144);
     EXPECT_EQ(info.ptMinTrackSize.x, minimum.right - minimum.left);
     EXPECT_EQ(info.ptMinTrackSize.y, minimum.bottom - minimum.top);
+}
+
+// Run by ui_window_tests_144dpi: a session whose system DPI is 144 from the start, on a display
+// the size of the work area of a 1920 x 1080 screen at 150 % with its taskbar (1920 x 1008).
+TEST_F(WindowTest, HighDpiStartFitsTheWorkAreaWithScaledFontsAndLayout) {
+    if (GetDpiForSystem() != 144) GTEST_SKIP() << "runs at 144 DPI as ui_window_tests_144dpi";
+    services.sources = Sources(false, {}, {}, {});
+    Open();
+    EXPECT_EQ(app->layoutDpi, 144);
+    EXPECT_EQ(app->baseFont.lfHeight, -18);  // 9 points at 144 DPI
+    auto fontHeight = [&](int id) {
+        LOGFONTW font{};
+        GetObjectW(reinterpret_cast<HFONT>(SendDlgItemMessageW(hwnd, id, WM_GETFONT, 0, 0)), sizeof(font), &font);
+        return font.lfHeight;
+    };
+    EXPECT_EQ(fontHeight(IDC_TITLE), -38);
+    EXPECT_EQ(fontHeight(IDC_STATUS), -21);
+    EXPECT_EQ(fontHeight(IDC_COMPARISON), -18);
+
+    // The template is taller than the work area: the window shrinks into it, not below its minimum.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &monitor));
+    RECT window{};
+    GetWindowRect(hwnd, &window);
+    EXPECT_GE(window.left, monitor.rcWork.left);
+    EXPECT_GE(window.top, monitor.rcWork.top);
+    EXPECT_LE(window.right, monitor.rcWork.right);
+    EXPECT_LE(window.bottom, monitor.rcWork.bottom);
+    MINMAXINFO limits{};
+    SendMessageW(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+    EXPECT_GE(window.right - window.left, limits.ptMinTrackSize.x);
+    EXPECT_GE(window.bottom - window.top, limits.ptMinTrackSize.y);
+    RECT minimum{0, 0, app->initialClient.right - 180, app->initialClient.bottom - 117};
+    AdjustWindowRectExForDpi(&minimum, static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE)), FALSE,
+                             static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)), 144);
+    EXPECT_EQ(limits.ptMinTrackSize.y, minimum.bottom - minimum.top);
+
+    // The layout followed: the status lines sit inside the client area, below the time chart.
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    EXPECT_LT(client.bottom, app->initialClient.bottom);
+    EXPECT_NEAR(ClientRectOf(IDC_FOOTER_BAND).bottom, client.bottom, 1);  // dialog units round
+    EXPECT_LE(ClientRectOf(IDC_COMPARISON).bottom, client.bottom);
+    EXPECT_LE(ClientRectOf(IDC_TIME_CHART).bottom, ClientRectOf(IDC_STATUS).top);
 }
 
 COLORREF Ref(RgbColour colour) { return RGB(colour.red, colour.green, colour.blue); }
