@@ -1,6 +1,7 @@
 // mivaro-cli: the benchmark for consoles and scripts, on Linux and Windows.
 #include <iostream>
 #include <stop_token>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -9,8 +10,19 @@
 #include "cli/interrupt.h"
 #include "cli/real_system.h"
 
+#ifdef _WIN32
+#include "core/utf8.h"
+
+// The wide entry point: narrow arguments arrive in the ANSI code page, which cannot hold every
+// file name (a Cyrillic user folder under an English locale); the runner works in UTF-8.
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::string> utf8Args;
+    for (int i = 1; i < argc; ++i) utf8Args.push_back(WideToUtf8(argv[i]));
+    const std::vector<std::string_view> args(utf8Args.begin(), utf8Args.end());
+#else
 int main(int argc, char** argv) {
     const std::vector<std::string_view> args(argv + 1, argv + argc);
+#endif
     cli::LetWritesToClosedPipesFail();
     const cli::Utf8ConsoleOutput utf8Console;
     cli::RealSystem system;

@@ -9,6 +9,7 @@
 #include "cli/host.h"
 #include "cli/libraries.h"
 #include "cli/nvml_clocks.h"
+#include "core/utf8.h"
 #include "cuda/cuda_gemm.h"
 #include "cuda/nvidia_api.h"
 #include "discovery/cuda_components.h"
@@ -74,7 +75,12 @@ std::int64_t RealSystem::SecondsSinceEpoch() {
 std::optional<std::string> RealSystem::ReadFile(const std::string& path) {
     // Result documents are a few kilobytes; anything past this is not one (or never ends).
     constexpr std::size_t kLimit = 16u << 20;
+#ifdef _WIN32
+    // A narrow path would be read in the ANSI code page; the runner's paths are UTF-8.
+    std::ifstream file(std::filesystem::path(Utf8ToWide(path)), std::ios::binary);
+#else
     std::ifstream file(std::filesystem::path(path), std::ios::binary);
+#endif
     if (!file) return std::nullopt;
     std::string text;
     char chunk[65536];

@@ -39,4 +39,9 @@ check compare-unreadable 2 "^mivaro-cli: compare: 'no-such-result.json' cannot b
 out=$("${runner[@]}" "$program" --help 2>&1 >/dev/full); code=$?
 ok=0; if [ $code -eq 4 ] && grep -q 'could not be written' <<<"$out"; then ok=1; fi
 report write-failure $ok $code "$out"
+
+# A file name outside the ANSI code page still reaches the file (which is no result document).
+work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
+cd "$work" && echo '{}' >результат.json
+check compare-unicode-path 2 "result \(no schemaVersion\)" -- compare результат.json результат.json
 exit $(( failures == 0 ? 0 : 1 ))
