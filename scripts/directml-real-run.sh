@@ -14,8 +14,8 @@ set -eu
 repo=$(cd "$(dirname "$0")/.." && pwd)
 mode=${1:-}
 case $mode in
-  full) program=mivaro_dml_full_run.exe vendor=0x8086 device=0x3e9b limit=12h ;;
-  discrete-one) program=mivaro_dml_one_multiplication.exe vendor=0x1002 device=0x73bf limit=2h ;;
+  full) arguments=() vendor=0x8086 device=0x3e9b limit=12h ;;
+  discrete-one) arguments=(--one-multiplication) vendor=0x1002 device=0x73bf limit=2h ;;
   *) echo "usage: directml-real-run.sh full|discrete-one [WINDOWS_BUILD_DIR]" >&2; exit 2 ;;
 esac
 build_dir=$(cd "${2:-$repo/build/windows}" && pwd)
@@ -27,7 +27,7 @@ stack=$repo/build/directml-stack
 
 rm -rf "$work"
 mkdir -p "$work"
-cp "$build_dir/tests/dml/$program" "$work/"
+cp "$build_dir/tests/dml/mivaro_dml_real_run.exe" "$work/"
 cp -r "$stack/mesa" "$work/mesa"
 cp "$stack/DirectML.dll" "$work/DirectML.dll"
 lib=$work/mesa/root/usr/lib/x86_64-linux-gnu
@@ -61,6 +61,6 @@ cp "$work/DirectML.dll" "$WINEPREFIX/drive_c/windows/system32/DirectML.dll"
 
 echo "start: $(date -u)"
 status=0
-timeout --kill-after=30 "$limit" wine "$work/$program" </dev/null || status=$?
+timeout --kill-after=30 "$limit" wine "$work/mivaro_dml_real_run.exe" "${arguments[@]}" </dev/null || status=$?
 echo "end: $(date -u), exit status $status"
 exit $status
