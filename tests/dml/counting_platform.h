@@ -2,11 +2,18 @@
 // The real calls, with every object handed out and given back counted, so a test can see
 // that a run built what it should and released all of it.
 
+#include <cstddef>
+#include <functional>
 #include <map>
 #include <set>
+#include <stop_token>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "core/gpu_target.h"
+#include "dml/directml_run.h"
 #include "dml/win32_platform.h"
 
 class CountingPlatform : public gemm::Win32DmlPlatform {
@@ -79,3 +86,30 @@ private:
         if (live.erase(handle) != 1) errors.push_back("released an object that was not live");
     }
 };
+
+// What a run had built when it reported its first progress, where it was stopped.
+struct StoppedRun {
+    std::vector<int> progress;
+    std::map<std::string, int> createdAtStart;
+    std::size_t liveAtStart = 0;
+};
+
+// Runs the benchmark with the product's inputs, stops it at its first progress report and
+// expects the stop to end it; atStart notes more of the platform at that moment.
+inline StoppedRun RunStoppedAtFirstProgress(CountingPlatform& platform, const AdapterLuid& adapter,
+                                            const std::function<void()>& atStart = {}) {
+    StoppedRun run;
+    std::stop_source stop;
+    EXPECT_THROW(gemm::RunDirectMl(
+                     platform, adapter, stop.get_token(),
+                     [&](int value) {
+                         run.progress.push_back(value);
+                         run.createdAtStart = platform.created;
+                         run.liveAtStart = platform.live.size();
+                         if (atStart) atStart();
+                         stop.request_stop();
+                     },
+                     gemm::MakeInputMatrices),
+                 gemm::Cancelled);
+    return run;
+}

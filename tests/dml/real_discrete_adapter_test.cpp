@@ -52,23 +52,11 @@ TEST(RealDiscreteAdapter, RunStoppedAtProgressZeroBuiltTheDiscreteShapeAndReleas
     ASSERT_EQ(targets.size(), 1u);
 
     DiscreteShapePlatform platform;
-    std::stop_source stop;
-    std::vector<int> progress;
-    std::map<std::string, int> createdAtStart;
-    std::size_t liveAtStart = 0;
     int submissionsAtStart = 0;
-    EXPECT_THROW(gemm::RunDirectMl(
-                     platform, targets[0].adapterLuid, stop.get_token(),
-                     [&](int value) {
-                         progress.push_back(value);
-                         createdAtStart = platform.created;
-                         liveAtStart = platform.live.size();
-                         submissionsAtStart = platform.submissions;
-                         stop.request_stop();
-                     },
-                     gemm::MakeInputMatrices),
-                 gemm::Cancelled);
+    StoppedRun run = RunStoppedAtFirstProgress(platform, targets[0].adapterLuid,
+                                               [&] { submissionsAtStart = platform.submissions; });
     realstack::InstallDirectMl(false);
+    auto& [progress, createdAtStart, liveAtStart] = run;
 
     EXPECT_EQ(progress, std::vector<int>{0});
     // One operator over all 8192 rows, one block table and list besides the initializer's

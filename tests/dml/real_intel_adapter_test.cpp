@@ -35,21 +35,9 @@ TEST(RealIntelAdapter, RunStoppedAtProgressZeroBuiltAndReleasedEverything) {
     ASSERT_EQ(targets.size(), 1u);
 
     CountingPlatform platform;
-    std::stop_source stop;
-    std::vector<int> progress;
-    std::map<std::string, int> createdAtStart;
-    std::size_t liveAtStart = 0;
-    EXPECT_THROW(gemm::RunDirectMl(
-                     platform, targets[0].adapterLuid, stop.get_token(),
-                     [&](int value) {
-                         progress.push_back(value);
-                         createdAtStart = platform.created;
-                         liveAtStart = platform.live.size();
-                         stop.request_stop();
-                     },
-                     gemm::MakeInputMatrices),
-                 gemm::Cancelled);
+    StoppedRun run = RunStoppedAtFirstProgress(platform, targets[0].adapterLuid);
     realstack::InstallDirectMl(false);
+    auto& [progress, createdAtStart, liveAtStart] = run;
 
     EXPECT_EQ(progress, std::vector<int>{0});
     // Integrated shape: 16 block tables and lists besides the initializer's and the context's.
