@@ -56,3 +56,9 @@ function(mivaro_test name)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_session)
   endif()
 endfunction()
+
+# Tests that show the Mivaro window take turns on the one desktop they share: two at once
+# would find each other's window by its title and take each other's keyboard focus.
+function(mivaro_test_shows_window name)
+  set_property(TEST ${name} APPEND PROPERTY RESOURCE_LOCK desktop)
+endfunction()
