@@ -68,13 +68,23 @@ ExitCode CodeFor(RunStatus status) {
 }
 
 // The run as it stands, interrupted: what --output holds from the moment a stop is requested
-// until the run has ended (a closing console gives the process only a few seconds).
-void WriteInterruptedDocument(System& system, const std::string& path, RunRecord run) {
-    run.status = RunStatus::Interrupted;
-    for (CardRecord& card : run.cards) {
-        if (card.status != RunStatus::TargetNotReady) card.status = RunStatus::Interrupted;
+// until the run has ended (a closing console gives the process only a few seconds). It runs
+// in a stop callback, which must not throw; the run's end writes the document again anyway.
+void WriteInterruptedDocument(System& system, const std::string& path, const RunRecord& run,
+                              std::mutex& recordMutex) noexcept {
+    try {
+        RunRecord interrupted;
+        {
+            const std::lock_guard lock(recordMutex);
+            interrupted = run;
+        }
+        interrupted.status = RunStatus::Interrupted;
+        for (CardRecord& card : interrupted.cards) {
+            if (card.status != RunStatus::TargetNotReady) card.status = RunStatus::Interrupted;
+        }
+        system.WriteFileReplacing(path, WriteJsonDocument(interrupted));
+    } catch (...) {
     }
-    system.WriteFileReplacing(path, WriteJsonDocument(run));
 }
 
 // Measures one ready card into its record; every failure of the system layer ends as the
@@ -103,10 +113,8 @@ void MeasureCard(System& system, RunRecord& run, CardRecord& card, const Options
             std::mutex recordMutex;  // the clock series, between the run and a stop request
             std::optional<std::stop_callback<std::function<void()>>> onStop;
             if (options.outputFile) {
-                onStop.emplace(stopToken, [&] {
-                    const std::lock_guard lock(recordMutex);
-                    WriteInterruptedDocument(system, *options.outputFile, run);
-                });
+                onStop.emplace(stopToken,
+                               [&] { WriteInterruptedDocument(system, *options.outputFile, run, recordMutex); });
             }
             const gemm::ProgressCallback onProgress = [&](int value) {
                 if (sampler) {

@@ -207,11 +207,10 @@ TEST(CliRunTest, UsageHelpAndVersion) {
 TEST(CliRunTest, EveryFailingSystemCallIsAnErrorWithADocument) {
     for (const char* call : {"Discover", "Host", "PciBusId", "Details", "OpenClocks"}) {
         ScriptedSystem s = FourCards();
-        s.discoveryThrows = std::string(call) == "Discover";
         s.throwingCall = call;
         const Outcome o = Cli(s, {"--json", "--output", "result.json"});
         EXPECT_EQ(o.code, ToInt(ExitCode::BenchmarkError)) << call;
-        const std::string error = s.discoveryThrows ? "discovery exploded" : std::string(call) + " failed";
+        const std::string error = std::string(call) + " failed";
         EXPECT_TRUE(o.err.ends_with("Benchmark error: " + error + "\n")) << o.err;
         EXPECT_EQ(s.FileText("result.json"), o.out);
         const json::Value doc = json::Parse(o.out);
@@ -221,10 +220,10 @@ TEST(CliRunTest, EveryFailingSystemCallIsAnErrorWithADocument) {
         EXPECT_TRUE(s.ranTargets.empty());
     }
     ScriptedSystem s = FourCards();
-    s.discoveryThrows = true;
+    s.throwingCall = "Discover";
     const Outcome o = Cli(s, {"list"});
     EXPECT_EQ(o.code, 1);
-    EXPECT_EQ(o.err, "Benchmark error: discovery exploded\n");
+    EXPECT_EQ(o.err, "Benchmark error: Discover failed\n");
 }
 
 TEST(CliListTest, ListsCardsReadinessCudaStateAndReferences) {
@@ -639,9 +638,7 @@ TEST(CliCompareTest, RefusesWhatItCannotUseAndKeepsHostileTextsOffTheTerminal) {
         {"wrong-type.json", "'wrong-type.json': 'cards[0].result.series[0].msPerMultiplication' is not a number"},
     };
     for (const auto& [file, reason] : cases) {
-        const auto start = std::chrono::steady_clock::now();
         const Outcome o = Cli(s, {"compare", "good.json", file});
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << file;
         EXPECT_EQ(o.code, ToInt(ExitCode::UsageError)) << file;
         EXPECT_TRUE(o.err.starts_with(std::string("mivaro-cli: compare: ") + reason)) << o.err;
         EXPECT_EQ(o.err.find_first_of("\x1b\n"), o.err.size() - 1) << o.err;  // one line, no escape

@@ -100,7 +100,6 @@ private:
 class ScriptedSystem : public System {
 public:
     DiscoveredSystem discovered;
-    bool discoveryThrows = false;
     std::map<int, std::string> busIds;  // by CUDA ordinal
     // Clocks: samples handed out in turn, or the reason why there are none. The interval is
     // far longer than a scripted series, so each series takes exactly one sample at its end.
@@ -129,7 +128,7 @@ public:
     int maxLiveResources = 0;
 
     DiscoveredSystem Discover() override {
-        if (discoveryThrows) throw std::runtime_error("discovery exploded");
+        MayThrow("Discover");
         return discovered;
     }
     std::string PciBusId(const GpuTarget& target) override {
