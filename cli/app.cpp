@@ -1,52 +1,35 @@
 #include "cli/app.h"
 
 #include <exception>
+#include <functional>
+#include <iterator>
+#include <mutex>
 #include <optional>
-#include <span>
 #include <string>
 
 #include "cli/build_info.h"
 #include "cli/clock_sampler.h"
 #include "cli/compare.h"
 #include "cli/exit_codes.h"
+#include "cli/json_document.h"
+#include "cli/json_reader.h"
+#include "cli/list_printer.h"
 #include "cli/options.h"
 #include "cli/progress_display.h"
+#include "cli/summary_printer.h"
+#include "cli/terminal_text.h"
 #include "core/input_matrices.h"
 #include "core/utf8.h"
-#include "presentation/configuration.h"
-#include "presentation/control_texts.h"
-#include "presentation/number_format.h"
-#include "presentation/reference.h"
 #include "presentation/run_shape.h"
 #include "presentation/run_status.h"
-#include "presentation/selection_lists.h"
 
 namespace cli {
 namespace {
 
-std::wstring Pick(Language language, const wchar_t* ru, const wchar_t* en) {
-    return language == Language::English ? en : ru;
-}
-
-void WriteLine(std::ostream& stream, const std::wstring& text) {
-    stream << WideToUtf8(text) << '\n';
-}
-
-// Indents every line of a multi-line text.
-std::wstring Indented(const std::wstring& text, const std::wstring& indent) {
-    std::wstring out = indent;
-    for (const wchar_t c : text) {
-        out += c;
-        if (c == L'\n') out += indent;
-    }
-    return out;
-}
-
 RunShape ShapeFor(const GpuTarget& target) {
     // Integrated DirectML adapters split each multiplication into row blocks and run fewer.
     if (target.backend == BackendKind::DirectMl && target.integrated) {
-        return {kIntegratedWarmupMultiplications, BenchmarkPlan::seriesCount,
-                kIntegratedMultiplicationsPerSeries};
+        return {kIntegratedWarmupMultiplications, BenchmarkPlan::seriesCount, kIntegratedMultiplicationsPerSeries};
     }
     return {};
 }
@@ -67,180 +50,177 @@ int Delivered(Console& console, int code) {
     return code;
 }
 
-bool AnyReady(const DiscoveredSystem& system) {
-    for (const GpuTarget& t : system.targets) {
-        if (t.directMlStatus == DirectMlStatus::Ready) return true;
-    }
-    return false;
+int Stopped(Console& console, Language language) {
+    console.err << WideToUtf8(StoppedStatus().Get(language)) << '\n';
+    return ToInt(ExitCode::Interrupted);
 }
 
-int List(const DiscoveredSystem& system, Language lang, Console& console) {
-    std::wstring text = Pick(lang, L"Видеокарты:", L"Graphics cards:") + L'\n';
-    if (system.targets.empty()) {
-        text += L"  " + TargetListItems({}, lang).front() + L"\n  " + system.status.Get(lang) + L'\n';
+ExitCode CodeFor(RunStatus status) {
+    switch (status) {
+        case RunStatus::Completed: return ExitCode::Success;
+        case RunStatus::Interrupted: return ExitCode::Interrupted;
+        case RunStatus::Error: return ExitCode::BenchmarkError;
+        case RunStatus::NoCompatibleGpu:
+        case RunStatus::TargetNotReady: return ExitCode::NoCompatibleGpu;
+        case RunStatus::TargetOutOfRange: return ExitCode::UsageError;
     }
-    for (std::size_t i = 0; i < system.targets.size(); ++i) {
-        const GpuTarget& t = system.targets[i];
-        text += L"  " + FormatCount(i) + L"  " + TargetItemText(t, lang) + L"  \u00B7  ";
-        if (t.directMlStatus == DirectMlStatus::Ready) {
-            text += Pick(lang, L"готова к тесту", L"ready");
-            if (i == system.defaultIndex) text += Pick(lang, L" (по умолчанию)", L" (default)");
-        } else {
-            text += i < system.targetMessages.size() ? system.targetMessages[i].Get(lang) : L"";
+    return ExitCode::BenchmarkError;
+}
+
+// The run as it stands, interrupted: what --output holds from the moment a stop is requested
+// until the run has ended (a closing console gives the process only a few seconds). It runs
+// in a stop callback, which must not throw; the run's end writes the document again anyway.
+void WriteInterruptedDocument(System& system, const std::string& path, const RunRecord& run,
+                              std::mutex& recordMutex) noexcept {
+    try {
+        RunRecord interrupted;
+        {
+            const std::lock_guard lock(recordMutex);
+            interrupted = run;
         }
-        text += L'\n';
-    }
-    if (system.nvidiaPresent) {
-        text += L'\n' + Pick(lang, L"Компоненты CUDA:", L"CUDA components:") + L'\n';
-        text += L"  " + system.cudaInstruction.Get(lang) + L'\n';
-        text += Indented(system.cudaContent.Get(lang), L"  ") + L'\n';
-    }
-    text += L'\n' + Pick(lang, L"Эталоны (--reference):", L"References (--reference):") + L'\n';
-    const std::vector<std::wstring> references = ReferenceListItems(lang);
-    for (std::size_t i = 0; i < references.size(); ++i) {
-        text += L"  " + FormatCount(i) + L"  " + references[i];
-        if (const ReferenceMeasurement* r = SelectedReference(static_cast<int>(i))) {
-            text += std::wstring(L"  \u00B7  ") + r->detail;
+        interrupted.status = RunStatus::Interrupted;
+        for (CardRecord& card : interrupted.cards) {
+            if (card.status != RunStatus::TargetNotReady) card.status = RunStatus::Interrupted;
         }
-        text += L'\n';
+        system.WriteFileReplacing(path, WriteJsonDocument(interrupted));
+    } catch (...) {
     }
-    console.out << WideToUtf8(text);
-    return Delivered(console, ToInt(AnyReady(system) ? ExitCode::Success : ExitCode::NoCompatibleGpu));
 }
 
-// Writes what the run produced. With --json the document goes to standard output and the
-// human summary of a completed run to standard error; without, the summary to standard output.
-int Finish(const RunReport& report, const Options& options, Console& console, ExitCode code) {
-    if (options.json) {
-        console.out << WriteJsonReport(report);
+// Measures one ready card into its record; every failure of the system layer ends as the
+// card's error.
+void MeasureCard(System& system, RunRecord& run, CardRecord& card, const Options& options, Console& console,
+                 std::stop_token stopToken) {
+    ProgressDisplay progress(console.err, console.errIsTerminal);
+    progress.Show(WideToUtf8(PreparingStatus().Get(options.language)));
+    std::optional<ClockSampler> sampler;  // never waits long for a query that hangs
+    try {
+        card.pciBusId = system.PciBusId(card.target);
+        card.details = system.Details(card.target);
+        run.components.cudaDriverLibraryPath = card.details.cudaDriverLibraryPath;
+        run.components.directMl = card.details.directMlVersion;
+        run.components.directMlLibraryPath = card.details.directMlLibraryPath;
+        ClockAccess clocks = system.OpenClocks(card.target, card.pciBusId);
+        card.clocks.unavailable = clocks.unavailable;
+        card.clocks.nvmlReturnCode = clocks.nvmlReturnCode;
+        card.clocks.intervalMs = static_cast<int>(system.ClockSampleInterval().count());
+        card.details.uuid = clocks.uuid;
+        card.details.driverVersion = clocks.driverVersion;
+        if (clocks.monitor) sampler.emplace(std::move(clocks.monitor), system.ClockSampleInterval());
+
+        BenchmarkResult result;
+        {
+            std::mutex recordMutex;  // the clock series, between the run and a stop request
+            std::optional<std::stop_callback<std::function<void()>>> onStop;
+            if (options.outputFile) {
+                onStop.emplace(stopToken,
+                               [&] { WriteInterruptedDocument(system, *options.outputFile, run, recordMutex); });
+            }
+            const gemm::ProgressCallback onProgress = [&](int value) {
+                if (sampler) {
+                    const SeriesBoundary boundary = SeriesBoundaryAt(value);
+                    if (boundary.ended > 0) {
+                        SeriesClocks ended = sampler->End();
+                        const std::lock_guard lock(recordMutex);
+                        card.clocks.series.push_back(std::move(ended));
+                    }
+                    if (boundary.started > 0) sampler->Begin(boundary.started);
+                }
+                progress.Show(WideToUtf8(ProgressStatus(static_cast<std::uint64_t>(value)).Get(options.language)));
+            };
+            result = system.Run(card.target, stopToken, onProgress);
+        }
+        card.status = RunStatus::Completed;
+        card.result = ComputeStatistics(result.series, result.median);
+        card.checkedElements.assign(std::begin(result.checkedElements), std::end(result.checkedElements));
+        card.inputsHash = result.inputsHash;
+    } catch (const gemm::Cancelled&) {
+        card.status = RunStatus::Interrupted;
+    } catch (const gemm::ReferenceCheckFailed& error) {
+        card.status = RunStatus::Error;
+        card.errorText = error.what();
+        card.checkedElements.assign(error.Elements().begin(), error.Elements().end());
+    } catch (const std::exception& error) {
+        card.status = RunStatus::Error;
+        card.errorText = error.what();
+    } catch (...) {
+        card.status = RunStatus::Error;
+        card.errorText = "unexpected failure";
     }
-    if (report.status == RunStatus::Completed) {
-        (options.json ? console.err : console.out) << WriteTextReport(report);
-    } else if (report.status == RunStatus::TargetOutOfRange) {
-        console.err << "mivaro-cli: " << WideToUtf8(report.message.en) << '\n';
-    } else {
-        WriteLine(console.err, report.message.Get(options.language));
-    }
-    return Delivered(console, ToInt(code));
+    if (sampler) card.clocks.complete = !sampler->Stalled();
 }
 
-TextPair OutOfRangeMessage(int target, std::size_t count) {
-    // Usage and option errors are in English in both languages.
-    const std::string text = "--target " + std::to_string(target) + ": there " +
-                             (count == 1 ? std::string("is 1 card, numbered 0")
-                                         : "are " + std::to_string(count) + " cards, numbered 0 to " +
-                                               std::to_string(count - 1)) +
-                             " (see 'mivaro-cli list')";
-    const std::wstring wide = Utf8ToWide(text);
-    return {wide, wide};
-}
-
-int Run(System& system, const DiscoveredSystem& found, const Options& options, Console& console,
-        std::stop_token stopToken) {
-    RunReport report;
-    report.tool = ThisBuild();
-    report.startedAt = FormatUtcIso8601(system.SecondsSinceEpoch());
-    report.host = system.Host();
-    report.language = options.language;
-    report.reference = options.reference;
-    report.show = options.show;
-    report.components = found.components;
-
+// Chooses the card, and measures it when it is ready.
+void RunOnCard(System& system, const DiscoveredSystem& found, RunRecord& run, const Options& options,
+               Console& console, std::stop_token stopToken) {
+    run.components = found.components;
+    run.cardsFound = found.targets.size();
     // Without any card, a card number cannot be wrong: there is simply no compatible GPU.
     if (found.targets.empty()) {
-        report.status = RunStatus::NoCompatibleGpu;
-        report.message = found.status;
-        return Finish(report, options, console, ExitCode::NoCompatibleGpu);
+        run.status = RunStatus::NoCompatibleGpu;
+        run.discoveryStatus = found.status;
+        return;
     }
     if (options.target && static_cast<std::size_t>(*options.target) >= found.targets.size()) {
-        report.status = RunStatus::TargetOutOfRange;
-        report.message = OutOfRangeMessage(*options.target, found.targets.size());
-        return Finish(report, options, console, ExitCode::UsageError);
+        run.status = RunStatus::TargetOutOfRange;
+        return;
     }
-
-    const std::size_t index = options.target ? static_cast<std::size_t>(*options.target) : found.defaultIndex;
-    const GpuTarget& target = found.targets.at(index);
-    report.targetIndex = index;
-    report.target = target;
-    report.targetItem = TargetItemText(target, options.language);
-    report.shape = ShapeFor(target);
-    for (const ControlText& entry : BuiltInControlTexts()) {
-        if (entry.controlId == ControlId::ConfigurationLabel) {
-            report.configuration = DecideConfiguration(found.targets, static_cast<int>(index), false,
-                                                       options.language, entry.text.Get(options.language))
-                                       .label;
-        }
+    CardRecord& card = run.cards.emplace_back();
+    card.index = options.target ? static_cast<std::size_t>(*options.target) : found.defaultIndex;
+    card.target = found.targets.at(card.index);
+    card.shape = ShapeFor(card.target);
+    if (card.target.directMlStatus != DirectMlStatus::Ready) {
+        card.status = RunStatus::TargetNotReady;
+    } else {
+        MeasureCard(system, run, card, options, console, stopToken);
     }
-    if (target.directMlStatus != DirectMlStatus::Ready) {
-        report.status = RunStatus::TargetNotReady;
-        report.message = index < found.targetMessages.size() ? found.targetMessages[index] : TextPair{};
-        return Finish(report, options, console, ExitCode::NoCompatibleGpu);
-    }
-
-    report.pciBusId = system.PciBusId(target);
-    report.card = system.Details(target);
-    ClockAccess clocks = system.OpenClocks(target, report.pciBusId);
-    report.clocks.available = clocks.monitor != nullptr;
-    report.clocks.unavailableReason = clocks.unavailableReason;
-    report.clocks.intervalMs = static_cast<int>(system.ClockSampleInterval().count());
-    report.card.uuid = clocks.uuid;
-    report.card.driverVersion = clocks.driverVersion;
-
-    ExitCode code = ExitCode::Success;
-    {
-        ProgressDisplay progress(console.err, console.errIsTerminal);
-        progress.Show(WideToUtf8(PreparingStatus().Get(options.language)));
-        std::optional<ClockSampler> sampler;
-        if (clocks.monitor) sampler.emplace(*clocks.monitor, system.ClockSampleInterval());
-        // Series k runs from progress k - 1 to progress k (series 1 after the warm-up).
-        const gemm::ProgressCallback onProgress = [&](int value) {
-            if (sampler) {
-                if (value > 0) report.clocks.series.push_back(sampler->End());
-                if (value < BenchmarkPlan::seriesCount) sampler->Begin(value + 1);
-            }
-            progress.Show(WideToUtf8(ProgressStatus(static_cast<std::uint64_t>(value)).Get(options.language)));
-        };
-        try {
-            report.result = system.Run(target, stopToken, onProgress);
-            report.hasResult = true;
-            report.checkedElements.assign(std::begin(report.result.checkedElements),
-                                          std::end(report.result.checkedElements));
-            report.inputsHash = report.result.inputsHash;
-            report.status = RunStatus::Completed;
-            report.message = CompletedStatus();
-        } catch (const gemm::Cancelled&) {
-            report.status = RunStatus::Interrupted;
-            report.message = StoppedStatus();
-            code = ExitCode::Interrupted;
-        } catch (const gemm::ReferenceCheckFailed& error) {
-            report.status = RunStatus::Error;
-            report.errorText = error.what();
-            report.checkedElements.assign(error.Elements().begin(), error.Elements().end());
-            report.message = BenchmarkErrorStatus(error.what());
-            code = ExitCode::BenchmarkError;
-        } catch (const std::exception& error) {
-            report.status = RunStatus::Error;
-            report.errorText = error.what();
-            report.message = BenchmarkErrorStatus(error.what());
-            code = ExitCode::BenchmarkError;
-        }
-    }  // the progress line is gone before the result is written
-    return Finish(report, options, console, code);
+    run.status = card.status;
+    run.errorText = card.errorText;
 }
 
-int Compare(const Options& options, System& system, Console& console) {
-    std::string texts[2];
+// Writes what the run produced: the document to --output and, with --json, to standard
+// output, where the human summary of a completed run then gives way to standard error.
+int Finish(const RunRecord& run, const Options& options, System& system, Console& console) {
+    const std::string document = options.json || options.outputFile ? WriteJsonDocument(run) : std::string();
+    const std::string fileError = options.outputFile ? system.WriteFileReplacing(*options.outputFile, document) : "";
+    if (options.json) console.out << document;
+    for (const CardRecord& card : run.cards) {
+        if (card.status != RunStatus::Completed) continue;
+        (options.json ? console.err : console.out) << PrintCardSummary(run, card);
+    }
+    if (run.status == RunStatus::TargetOutOfRange) {
+        console.err << "mivaro-cli: " << PrintOutcomeLine(run);
+    } else if (run.status != RunStatus::Completed) {
+        console.err << PrintOutcomeLine(run);
+    }
+    const int code = Delivered(console, ToInt(CodeFor(run.status)));
+    if (!fileError.empty()) {
+        console.err << "mivaro-cli: the document could not be written to " << QuotedTerminalText(*options.outputFile)
+                    << ": " << TerminalText(fileError) << '\n';
+        return ToInt(ExitCode::OutputError);
+    }
+    return code;
+}
+
+int Compare(const Options& options, System& system, Console& console, std::stop_token stopToken) {
+    std::string contents[2];
     for (std::size_t i = 0; i < 2; ++i) {
-        std::optional<std::string> text = system.ReadFile(options.compareFiles[i]);
-        if (!text) {
-            console.err << "mivaro-cli: compare: '" << EscapedArgument(options.compareFiles[i])
-                        << "' cannot be read\n";
+        const std::string& path = options.compareFiles[i];
+        std::optional<std::string> bytes = system.ReadFile(path, json::kMaxDocumentBytes);
+        if (!bytes) {
+            console.err << "mivaro-cli: compare: " << QuotedTerminalText(path) << " cannot be read\n";
             return ToInt(ExitCode::UsageError);
         }
-        texts[i] = std::move(*text);
+        if (bytes->size() > json::kMaxDocumentBytes) {
+            console.err << "mivaro-cli: compare: " << QuotedTerminalText(path)
+                        << " is larger than 16 MiB; a result document is a few kilobytes\n";
+            return ToInt(ExitCode::UsageError);
+        }
+        contents[i] = std::move(*bytes);
     }
+    if (stopToken.stop_requested()) return Stopped(console, Language::English);
     const Comparison comparison =
-        CompareDocuments(options.compareFiles[0], texts[0], options.compareFiles[1], texts[1]);
+        CompareDocuments(options.compareFiles[0], contents[0], options.compareFiles[1], contents[1]);
     if (!comparison.error.empty()) {
         console.err << "mivaro-cli: compare: " << comparison.error << '\n';
         return ToInt(ExitCode::UsageError);
@@ -250,10 +230,6 @@ int Compare(const Options& options, System& system, Console& console) {
 }
 
 }  // namespace
-
-std::wstring TargetItemText(const GpuTarget& target, Language language) {
-    return TargetListItems(std::span(&target, 1), language).front();
-}
 
 int RunCli(const std::vector<std::string_view>& args, System& system, Console console,
            std::stop_token stopToken) {
@@ -270,22 +246,40 @@ int RunCli(const std::vector<std::string_view>& args, System& system, Console co
         console.out << VersionText(ThisBuild());
         return Delivered(console, ToInt(ExitCode::Success));
     }
-    if (options.command == Command::Compare) {
-        return Compare(options, system, console);
-    }
 
-    DiscoveredSystem found;
+    // From here on every failure is an error outcome with exit code 1, and a run still
+    // writes its document.
+    RunRecord run;
+    run.tool = ThisBuild();
+    run.language = options.language;
+    run.requestedTarget = options.target;
+    run.reference = options.reference;
+    run.show = options.show;
     try {
-        found = system.Discover();
+        if (options.command == Command::Compare) {
+            return Compare(options, system, console, stopToken);
+        }
+        run.startedAt = system.SecondsSinceEpoch();
+        run.host = system.Host();
+        const DiscoveredSystem found = system.Discover();
+        if (options.command == Command::List) {
+            if (stopToken.stop_requested()) return Stopped(console, options.language);
+            console.out << PrintList(found, options.language);
+            return Delivered(console, ToInt(AnyReady(found) ? ExitCode::Success : ExitCode::NoCompatibleGpu));
+        }
+        RunOnCard(system, found, run, options, console, stopToken);
     } catch (const std::exception& error) {
-        // Discovery reports its own failures as messages; this is what escapes it anyway.
-        WriteLine(console.err, BenchmarkErrorStatus(error.what()).Get(options.language));
+        run.status = RunStatus::Error;
+        run.errorText = error.what();
+    } catch (...) {
+        run.status = RunStatus::Error;
+        run.errorText = "unexpected failure";
+    }
+    if (options.command != Command::Run) {
+        console.err << PrintOutcomeLine(run);
         return ToInt(ExitCode::BenchmarkError);
     }
-    if (options.command == Command::List) {
-        return List(found, options.language, console);
-    }
-    return Run(system, found, options, console, stopToken);
+    return Finish(run, options, system, console);
 }
 
 }  // namespace cli

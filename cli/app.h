@@ -1,6 +1,7 @@
 #pragma once
-// The console runner's flow: options, discovery, listing or one run, its progress on
-// standard error and its result on standard output. Returns the process exit code.
+// The console runner's flow: options, discovery, then listing, comparing or one run, with its
+// progress on standard error, its result on standard output and its document where asked.
+// Returns the process exit code; no failure after option parsing escapes it.
 
 #include <ostream>
 #include <stop_token>
@@ -20,8 +21,5 @@ struct Console {
 // args excludes the program name. stopToken is the interrupt's stop request.
 int RunCli(const std::vector<std::string_view>& args, System& system, Console console,
            std::stop_token stopToken);
-
-// One card as the target list shows it: display name, backend, memory.
-std::wstring TargetItemText(const GpuTarget& target, Language language);
 
 }  // namespace cli

@@ -1,6 +1,8 @@
 #include "cli/clock_sampler.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
 
 namespace cli {
 namespace {
@@ -49,43 +51,92 @@ SeriesClocks Summarize(int series, const std::vector<std::optional<ClockSample>>
     return summary;
 }
 
-ClockSampler::ClockSampler(ClockMonitor& monitor, std::chrono::milliseconds interval)
-    : monitor_(monitor), interval_(interval), thread_([this](std::stop_token stop) { Loop(stop); }) {}
+struct ClockSampler::Shared {
+    std::unique_ptr<ClockMonitor> monitor;
+    std::chrono::milliseconds interval;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool stop = false;
+    bool finished = false;  // the thread has left its loop
+    int series = 0;         // 0: between series
+    unsigned generation = 0;  // changes with every Begin and End: a sample counts for its series only
+    bool sampleNow = false;
+    std::vector<std::optional<ClockSample>> samples;
+};
 
-// The thread's stop request wakes its wait; the thread is joined before the members go.
-ClockSampler::~ClockSampler() = default;
+ClockSampler::ClockSampler(std::unique_ptr<ClockMonitor> monitor, std::chrono::milliseconds interval,
+                           std::chrono::milliseconds patience)
+    : shared_(std::make_shared<Shared>()), patience_(patience) {
+    shared_->monitor = std::move(monitor);
+    shared_->interval = interval;
+    thread_ = std::thread([shared = shared_] { Loop(*shared); });
+}
+
+ClockSampler::~ClockSampler() {
+    std::unique_lock lock(shared_->mutex);
+    shared_->stop = true;
+    shared_->changed.notify_all();
+    const bool finished =
+        shared_->changed.wait_for(lock, stalled_ ? std::chrono::milliseconds(0) : patience_,
+                                  [this] { return shared_->finished; });
+    lock.unlock();
+    if (finished) {
+        thread_.join();
+    } else {
+        thread_.detach();  // it ends, and releases the monitor, when its query returns
+    }
+}
 
 void ClockSampler::Begin(int series) {
-    const std::lock_guard lock(mutex_);
-    series_ = series;
-    samples_.clear();
-    wake_.notify_all();  // the interval starts with the series
+    const std::lock_guard lock(shared_->mutex);
+    shared_->series = series;
+    ++shared_->generation;
+    shared_->samples.clear();
+    shared_->changed.notify_all();  // the interval starts with the series
 }
 
 SeriesClocks ClockSampler::End() {
-    std::lock_guard lock(mutex_);
-    if (samples_.empty()) samples_.push_back(monitor_.Sample());
-    const SeriesClocks summary = Summarize(series_, samples_);
-    series_ = 0;
-    samples_.clear();
+    std::unique_lock lock(shared_->mutex);
+    if (shared_->samples.empty() && !stalled_) {
+        shared_->sampleNow = true;
+        shared_->changed.notify_all();
+        stalled_ = !shared_->changed.wait_for(lock, patience_, [this] { return !shared_->samples.empty(); });
+    }
+    const SeriesClocks summary = Summarize(shared_->series, shared_->samples);
+    shared_->series = 0;
+    ++shared_->generation;
+    shared_->sampleNow = false;
+    shared_->samples.clear();
     return summary;
 }
 
-void ClockSampler::Loop(std::stop_token stop) {
-    std::unique_lock lock(mutex_);
-    while (!stop.stop_requested()) {
-        if (series_ == 0) {
-            wake_.wait(lock, stop, [this] { return series_ != 0; });
+void ClockSampler::Loop(Shared& s) {
+    std::unique_lock lock(s.mutex);
+    while (!s.stop) {
+        if (s.series == 0) {
+            s.changed.wait(lock, [&] { return s.stop || s.series != 0; });
             continue;
         }
-        const int series = series_;
-        const std::size_t taken = samples_.size();
-        // Woken early only by a new series or the end; otherwise one sample per interval.
-        if (!wake_.wait_for(lock, stop, interval_, [&] { return series_ != series || samples_.size() != taken; }) &&
-            series_ == series) {
-            samples_.push_back(monitor_.Sample());
+        // One sample per interval; woken early by a new series, the end, or a request.
+        if (!s.sampleNow) {
+            const unsigned waited = s.generation;
+            if (s.changed.wait_for(lock, s.interval,
+                                   [&] { return s.stop || s.sampleNow || s.generation != waited; })) {
+                continue;
+            }
+        }
+        const unsigned generation = s.generation;
+        s.sampleNow = false;
+        lock.unlock();
+        std::optional<ClockSample> sample = s.monitor->Sample();
+        lock.lock();
+        if (s.generation == generation) {
+            s.samples.push_back(sample);
+            s.changed.notify_all();
         }
     }
+    s.finished = true;
+    s.changed.notify_all();
 }
 
 }  // namespace cli

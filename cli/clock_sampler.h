@@ -4,9 +4,8 @@
 // temperature, and every clock-event reason seen.
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
+#include <memory>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -37,27 +36,32 @@ SeriesClocks Summarize(int series, const std::vector<std::optional<ClockSample>>
 
 class ClockSampler {
 public:
-    // The monitor is only queried from the sampler's calls and thread, one query at a time.
-    ClockSampler(ClockMonitor& monitor, std::chrono::milliseconds interval);
+    // Takes the monitor over; it is queried only from the sampler's thread, one query at a
+    // time and never under the sampler's lock, so a slow query delays no caller.
+    ClockSampler(std::unique_ptr<ClockMonitor> monitor, std::chrono::milliseconds interval,
+                 std::chrono::milliseconds patience = std::chrono::seconds(1));
+    // Stops the thread, waiting at most the patience for a query in progress. A query that
+    // hangs keeps its thread and the monitor until it returns; nothing else waits for it.
     ~ClockSampler();
     ClockSampler(const ClockSampler&) = delete;
     ClockSampler& operator=(const ClockSampler&) = delete;
 
     // Series k starts: the thread samples it from now on.
     void Begin(int series);
-    // Series k ended: its summary. A series too short for the interval gets one sample now.
+    // Series k ended: its summary. A series too short for the interval gets one sample now,
+    // if the monitor answers within the patience.
     SeriesClocks End();
+    // A query did not return within the patience: the samples may end early.
+    bool Stalled() const { return stalled_; }
 
 private:
-    void Loop(std::stop_token stop);
+    struct Shared;
+    static void Loop(Shared& shared);
 
-    ClockMonitor& monitor_;
-    std::chrono::milliseconds interval_;
-    std::mutex mutex_;
-    std::condition_variable_any wake_;
-    int series_ = 0;  // 0: between series
-    std::vector<std::optional<ClockSample>> samples_;
-    std::jthread thread_;  // last: stopped and joined before the members it uses go
+    std::shared_ptr<Shared> shared_;  // also owned by the thread, which may outlive the sampler
+    std::chrono::milliseconds patience_;
+    bool stalled_ = false;
+    std::thread thread_;
 };
 
 }  // namespace cli

@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "core/text_pair.h"
-
 namespace cli {
 
 struct ClockSample {
@@ -28,10 +26,22 @@ public:
     virtual std::optional<ClockSample> Sample() = 0;
 };
 
+// Why a card's clocks were not sampled.
+enum class ClocksUnavailable {
+    None,                // sampled
+    NotReached,          // the run never reached the card
+    NotNvidia,           // NVML covers NVIDIA cards only
+    BusIdUnknown,        // the card's PCI bus id is unknown
+    NvmlMissing,         // the NVML library or one of its functions is missing
+    NvmlInitFailed,      // nvmlInit failed (its return code is kept)
+    NvmlDeviceNotFound,  // NVML has no device at the card's PCI bus id
+};
+
 // Either a monitor or the reason why none exists.
 struct ClockAccess {
     std::unique_ptr<ClockMonitor> monitor;
-    TextPair unavailableReason;
+    ClocksUnavailable unavailable = ClocksUnavailable::None;
+    int nvmlReturnCode = 0;  // with NvmlInitFailed
     // What the driver tells about the card while the monitor is open; empty when unknown.
     std::string uuid;
     std::string driverVersion;  // the display driver's release, e.g. "580.65.06"

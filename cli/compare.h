@@ -11,8 +11,8 @@ struct Comparison {
     std::string error;  // why the documents cannot be compared, one line
 };
 
-// firstName, secondName: how the two documents are called in the table (their file names).
-Comparison CompareDocuments(std::string_view firstName, std::string_view firstText,
-                            std::string_view secondName, std::string_view secondText);
+// names: how the two documents are called (their paths, as typed); contents: their bytes.
+Comparison CompareDocuments(std::string_view firstName, std::string_view firstContents,
+                            std::string_view secondName, std::string_view secondContents);
 
 }  // namespace cli

@@ -1,10 +1,10 @@
 #pragma once
-// The operating system and processor of this machine, for the result documents.
+// The name, operating system and processor of this machine, for the result documents.
 
 #include <string>
 #include <string_view>
 
-#include "cli/run_report.h"
+#include "cli/run_record.h"
 
 namespace cli {
 

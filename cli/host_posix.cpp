@@ -2,6 +2,7 @@
 #include <sstream>
 
 #include <sys/utsname.h>
+#include <unistd.h>
 
 #include "cli/host.h"
 
@@ -19,6 +20,8 @@ std::string FileText(const char* path) {
 
 HostInfo ReadHostInfo() {
     HostInfo host;
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) == 0) host.name = name;
     std::string osRelease = FileText("/etc/os-release");
     if (osRelease.empty()) osRelease = FileText("/usr/lib/os-release");
     host.osName = OsReleaseValue(osRelease, "PRETTY_NAME");

@@ -30,10 +30,20 @@ std::string RegistryText(const wchar_t* key, const wchar_t* value) {
     return WideToUtf8(text);
 }
 
+std::string HostName() {
+    DWORD length = 0;
+    GetComputerNameExW(ComputerNameDnsHostname, nullptr, &length);  // asks for the length
+    std::wstring name(length, L'\0');
+    if (length == 0 || !GetComputerNameExW(ComputerNameDnsHostname, name.data(), &length)) return {};
+    name.resize(length);
+    return WideToUtf8(name);
+}
+
 }  // namespace
 
 HostInfo ReadHostInfo() {
     HostInfo host;
+    host.name = HostName();
     host.osName = RegistryText(L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", L"ProductName");
     if (host.osName.empty()) host.osName = "Windows";
     host.osVersion = WindowsVersion();

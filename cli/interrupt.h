@@ -1,11 +1,11 @@
 #pragma once
-// Interrupt handling for the lifetime of one object. Interrupts are Ctrl+C, SIGTERM on
-// POSIX systems, and closing the console, logging off or shutting down on Windows. The
-// first interrupt requests a stop through the given stop source, so the running benchmark
-// ends at its next check, releases everything and its document is written; a second one
-// gets the platform's default handling (the process ends at once), in case a stop check is
-// far away. On Windows a closing console ends the process when the handler returns, so the
-// handler holds it until this object is destroyed (within the few seconds Windows grants).
+// Stop requests for the lifetime of one object: Ctrl+C; SIGTERM and SIGHUP (a closed terminal
+// or a lost SSH session) on POSIX systems; closing the console, logging off or shutting down
+// on Windows. The first request stops through the given stop source, so the running benchmark
+// ends at its next check, releases everything and its document is written; any second
+// request, of whatever kind, ends the process at once, in case a stop check is far away. On
+// Windows a closing console ends the process when the handler returns, so the handler holds
+// it until this object is destroyed (within the few seconds Windows grants).
 
 #include <stop_token>
 
@@ -18,7 +18,7 @@ public:
     InterruptHandler(const InterruptHandler&) = delete;
     InterruptHandler& operator=(const InterruptHandler&) = delete;
 
-    // True once an interrupt arrived while this handler was installed.
+    // True once a stop request arrived while this handler was installed.
     bool Interrupted() const;
 };
 

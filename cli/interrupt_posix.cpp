@@ -1,7 +1,8 @@
 #include "cli/interrupt.h"
 
-#include <csignal>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <iterator>
 #include <optional>
 #include <stdexcept>
@@ -13,23 +14,32 @@
 namespace cli {
 namespace {
 
-// The signal handler may only touch async-signal-safe things: it writes one byte into a
-// pipe, and a watcher thread turns that byte into the stop request.
+// The signal handler may only touch async-signal-safe things: a lock-free counter and one
+// byte into a pipe; a watcher thread turns that byte into the stop request.
 int gPipe[2] = {-1, -1};
-volatile std::sig_atomic_t gInterrupted = 0;
+std::atomic<int> gRequests{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
-extern "C" void OnInterrupt(int) {
+extern "C" void OnStopSignal(int signal) {
+    if (gRequests.fetch_add(1) > 0) {
+        // A second request: the signal's default action ends the process once this returns.
+        struct sigaction fallback {};
+        fallback.sa_handler = SIG_DFL;
+        sigemptyset(&fallback.sa_mask);
+        sigaction(signal, &fallback, nullptr);
+        raise(signal);
+        return;
+    }
     const int savedErrno = errno;
-    gInterrupted = 1;
     const char byte = 'i';
     [[maybe_unused]] const auto written = write(gPipe[1], &byte, 1);
     errno = savedErrno;
 }
 
-constexpr int kSignals[] = {SIGINT, SIGTERM};
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 struct State {
-    struct sigaction previous[2] {};  // per kSignals entry
+    struct sigaction previous[std::size(kSignals)] {};
     std::jthread watcher;
 };
 std::optional<State> gState;
@@ -43,7 +53,7 @@ InterruptHandler::InterruptHandler(std::stop_source source) {
     if (pipe(gPipe) != 0) {
         throw std::runtime_error("pipe failed");
     }
-    gInterrupted = 0;
+    gRequests = 0;
     State& state = gState.emplace();
     state.watcher = std::jthread([source]() mutable {
         char byte = 0;
@@ -59,10 +69,10 @@ InterruptHandler::InterruptHandler(std::stop_source source) {
         }
     });
     struct sigaction action {};
-    action.sa_handler = OnInterrupt;
+    action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
-    // One-shot: the second Ctrl+C (or SIGTERM) meets the default action and ends the process.
-    action.sa_flags = SA_RESETHAND | SA_RESTART;
+    for (const int signal : kSignals) sigaddset(&action.sa_mask, signal);  // one handler at a time
+    action.sa_flags = SA_RESTART;
     for (std::size_t i = 0; i < std::size(kSignals); ++i) sigaction(kSignals[i], &action, &state.previous[i]);
 }
 
@@ -77,6 +87,6 @@ InterruptHandler::~InterruptHandler() {
     gPipe[0] = gPipe[1] = -1;
 }
 
-bool InterruptHandler::Interrupted() const { return gInterrupted != 0; }
+bool InterruptHandler::Interrupted() const { return gRequests > 0; }
 
 }  // namespace cli

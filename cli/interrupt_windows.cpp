@@ -23,12 +23,12 @@ BOOL WINAPI OnConsoleControl(DWORD type) {
     if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT && !closing) {
         return FALSE;
     }
-    if (gInterrupted.exchange(true) && !closing) {
-        return FALSE;  // second Ctrl+C: the default handler ends the process
+    if (gInterrupted.exchange(true)) {
+        return FALSE;  // a second request of any kind: the default handler ends the process
     }
     std::unique_lock lock(gMutex);
     if (gInstalled) {
-        gSource.request_stop();
+        gSource.request_stop();  // with --output, the interrupted document is written here
     }
     if (closing) {
         // The process ends when this returns: give the run time to stop and write its

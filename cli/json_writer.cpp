@@ -5,73 +5,38 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "cli/terminal_text.h"
+
 namespace cli {
-namespace {
-
-// Length of the well-formed UTF-8 sequence at the start of text, or 0 when it is malformed
-// (overlong forms, surrogates and code points above U+10FFFF included).
-std::size_t Utf8SequenceLength(std::string_view text) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    std::size_t length = 0;
-    char32_t minimum = 0;
-    char32_t code = 0;
-    if (lead < 0x80) {
-        return 1;
-    } else if ((lead & 0xE0) == 0xC0) {
-        length = 2, minimum = 0x80, code = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, minimum = 0x800, code = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, minimum = 0x10000, code = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (text.size() < length) {
-        return 0;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0) != 0x80) {
-            return 0;
-        }
-        code = (code << 6) | (byte(i) & 0x3F);
-    }
-    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-        return 0;
-    }
-    return length;
-}
-
-}  // namespace
 
 void AppendJsonString(std::string& out, std::string_view utf8) {
     out += '"';
     while (!utf8.empty()) {
-        const unsigned char c = static_cast<unsigned char>(utf8.front());
-        const std::size_t length = Utf8SequenceLength(utf8);
-        if (length == 0) {
+        const Utf8CodePoint c = DecodeUtf8(utf8);
+        if (c.length == 0) {
             out += "\xEF\xBF\xBD";  // U+FFFD for one malformed byte
             utf8.remove_prefix(1);
             continue;
         }
-        if (c == '"') {
+        if (c.value == '"') {
             out += "\\\"";
-        } else if (c == '\\') {
+        } else if (c.value == '\\') {
             out += "\\\\";
-        } else if (c == '\n') {
+        } else if (c.value == '\n') {
             out += "\\n";
-        } else if (c == '\r') {
+        } else if (c.value == '\r') {
             out += "\\r";
-        } else if (c == '\t') {
+        } else if (c.value == '\t') {
             out += "\\t";
-        } else if (c < 0x20 || c == 0x7F) {
+        } else if (IsTerminalControl(c.value)) {
+            // Escaped, so that a document shown on a terminal cannot control it.
             char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(c));
+            std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(c.value));
             out += escaped;
         } else {
-            out.append(utf8.substr(0, length));
+            out.append(utf8.substr(0, c.length));
         }
-        utf8.remove_prefix(length);
+        utf8.remove_prefix(c.length);
     }
     out += '"';
 }

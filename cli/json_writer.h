@@ -1,6 +1,7 @@
 #pragma once
 // A small streaming JSON writer (two-space indentation). Strings are taken as UTF-8;
-// malformed sequences become U+FFFD so the document always stays valid JSON.
+// malformed sequences become U+FFFD so the document always stays valid JSON, and terminal
+// controls (C0, DEL, C1, bidirectional controls) are written as \u escapes.
 
 #include <cstdint>
 #include <string>

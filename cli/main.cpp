@@ -1,4 +1,5 @@
 // mivaro-cli: the benchmark for consoles and scripts, on Linux and Windows.
+#include <exception>
 #include <iostream>
 #include <stop_token>
 #include <string>
@@ -9,6 +10,7 @@
 #include "cli/console.h"
 #include "cli/interrupt.h"
 #include "cli/real_system.h"
+#include "cli/terminal_text.h"
 
 #ifdef _WIN32
 #include "core/utf8.h"
@@ -23,10 +25,19 @@ int wmain(int argc, wchar_t** argv) {
 int main(int argc, char** argv) {
     const std::vector<std::string_view> args(argv + 1, argv + argc);
 #endif
-    cli::LetWritesToClosedPipesFail();
-    const cli::Utf8ConsoleOutput utf8Console;
-    cli::RealSystem system;
-    std::stop_source stop;
-    const cli::InterruptHandler interrupt(stop);
-    return cli::RunCli(args, system, {std::cout, std::cerr, cli::StandardErrorIsTerminal()}, stop.get_token());
+    // Nothing may reach std::terminate: its abort() would exit with a code that means
+    // something else.
+    try {
+        cli::LetWritesToClosedPipesFail();
+        const cli::Utf8ConsoleOutput utf8Console;
+        cli::RealSystem system;
+        std::stop_source stop;
+        const cli::InterruptHandler interrupt(stop);
+        return cli::RunCli(args, system, {std::cout, std::cerr, cli::StandardErrorIsTerminal()}, stop.get_token());
+    } catch (const std::exception& error) {
+        std::cerr << "mivaro-cli: " << cli::TerminalText(error.what()) << '\n';
+    } catch (...) {
+        std::cerr << "mivaro-cli: unexpected failure\n";
+    }
+    return 1;
 }

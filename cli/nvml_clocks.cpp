@@ -33,9 +33,10 @@ private:
     NvmlClockApi::Device device_;
 };
 
-ClockAccess Unavailable(std::wstring ru, std::wstring en) {
+ClockAccess Unavailable(ClocksUnavailable reason, int nvmlReturnCode = 0) {
     ClockAccess access;
-    access.unavailableReason = {std::move(ru), std::move(en)};
+    access.unavailable = reason;
+    access.nvmlReturnCode = nvmlReturnCode;
     return access;
 }
 
@@ -51,27 +52,21 @@ std::string NvmlText(Query query) {
 }  // namespace
 
 ClockAccess OpenNvmlClocks(std::unique_ptr<NvmlClockApi> api, const std::string& pciBusId) {
-    if (pciBusId.empty()) {
-        return Unavailable(L"PCI-адрес видеокарты неизвестен", L"the card's PCI bus id is unknown");
-    }
-    if (!api->Load()) {
-        return Unavailable(L"библиотека NVML недоступна", L"the NVML library is unavailable");
-    }
-    if (const int rc = api->Init(); rc != 0) {
-        const std::wstring code = std::to_wstring(rc);
-        return Unavailable(L"NVML не инициализирован (код " + code + L")",
-                           L"NVML could not be initialised (code " + code + L")");
-    }
+    if (pciBusId.empty()) return Unavailable(ClocksUnavailable::BusIdUnknown);
+    if (!api->Load()) return Unavailable(ClocksUnavailable::NvmlMissing);
+    if (const int rc = api->Init(); rc != 0) return Unavailable(ClocksUnavailable::NvmlInitFailed, rc);
     NvmlClockApi::Device device = nullptr;
     if (api->DeviceByPciBusId(pciBusId.c_str(), &device) != 0) {
         api->Shutdown();
-        const std::wstring busId(pciBusId.begin(), pciBusId.end());
-        return Unavailable(L"NVML не знает устройства с PCI-адресом " + busId,
-                           L"NVML has no device with PCI bus id " + busId);
+        return Unavailable(ClocksUnavailable::NvmlDeviceNotFound);
     }
     std::string uuid = NvmlText([&](char* text, unsigned int length) { return api->Uuid(device, text, length); });
     std::string driver = NvmlText([&](char* text, unsigned int length) { return api->DriverVersion(text, length); });
-    return {std::make_unique<NvmlClockMonitor>(std::move(api), device), {}, std::move(uuid), std::move(driver)};
+    ClockAccess access;
+    access.monitor = std::make_unique<NvmlClockMonitor>(std::move(api), device);
+    access.uuid = std::move(uuid);
+    access.driverVersion = std::move(driver);
+    return access;
 }
 
 }  // namespace cli

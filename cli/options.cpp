@@ -3,6 +3,7 @@
 #include <charconv>
 #include <set>
 
+#include "cli/terminal_text.h"
 #include "presentation/reference.h"
 
 namespace cli {
@@ -22,32 +23,13 @@ std::optional<int> ParseIndex(std::string_view text) {
     return value;
 }
 
-// Control characters are written as \xHH (see EscapedArgument), so an error stays one line
-// and sends the terminal nothing but text.
+// An argument as an error echoes it: safe for the terminal and cut to fit on a line.
 std::string Quoted(std::string_view text) {
-    std::string quoted(1, '\'');
-    quoted += EscapedArgument(text);
-    quoted += '\'';
-    return quoted;
+    constexpr std::size_t kShownCharacters = 40;
+    return QuotedTerminalText(text, kShownCharacters);
 }
 
 }  // namespace
-
-std::string EscapedArgument(std::string_view text) {
-    constexpr std::size_t kShownBytes = 40;
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string shown;
-    for (std::size_t i = 0; i < text.size() && i < kShownBytes; ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
-            shown += static_cast<char>(byte);
-        } else {
-            shown += {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
-        }
-    }
-    if (text.size() > kShownBytes) shown += "...";
-    return shown;
-}
 
 ParseOutcome ParseOptions(const std::vector<std::string_view>& args) {
     Options options;
@@ -94,8 +76,8 @@ ParseOutcome ParseOptions(const std::vector<std::string_view>& args) {
             name = arg.substr(0, eq);
             value = arg.substr(eq + 1);
         }
-        const bool takesValue =
-            name == "--target" || name == "--reference" || name == "--show" || name == "--lang";
+        const bool takesValue = name == "--target" || name == "--reference" || name == "--show" ||
+                                name == "--lang" || name == "--output";
         if (!takesValue && name != "--json") {
             return fail("unknown option " + Quoted(name));
         }
@@ -139,6 +121,11 @@ ParseOutcome ParseOptions(const std::vector<std::string_view>& args) {
             } else {
                 return fail("--show needs 'both', 'before' or 'after', not " + Quoted(*value));
             }
+        } else if (name == "--output") {
+            if (value->empty()) {
+                return fail("--output needs a file name");
+            }
+            options.outputFile = std::string(*value);
         } else {  // --lang
             if (*value == "en") {
                 options.language = Language::English;
@@ -164,7 +151,7 @@ ParseOutcome ParseOptions(const std::vector<std::string_view>& args) {
         }
     }
     if (options.command == Command::List) {
-        for (const char* runOnly : {"--target", "--reference", "--show", "--json"}) {
+        for (const char* runOnly : {"--target", "--reference", "--show", "--json", "--output"}) {
             if (seen.contains(runOnly)) {
                 return fail(std::string("option '") + runOnly + "' applies to 'run', not to 'list'");
             }
@@ -183,7 +170,7 @@ ParseOutcome ParseOptions(const std::vector<std::string_view>& args) {
 
 std::string UsageText() {
     return "Usage: mivaro-cli [run] [--target N] [--reference N] [--show both|before|after]\n"
-           "                  [--lang en|ru] [--json]\n"
+           "                  [--lang en|ru] [--json] [--output FILE]\n"
            "       mivaro-cli list [--lang en|ru]\n"
            "       mivaro-cli compare FIRST.json SECOND.json\n"
            "       mivaro-cli --help | --version\n"
@@ -204,15 +191,17 @@ std::string UsageText() {
            "                       (default 1; 'list' shows the rows)\n"
            "  --show WHICH         reference measurements to compare with: both (default),\n"
            "                       before or after removing limits\n"
-           "  --lang en|ru         language of the texts (default en)\n"
+           "  --lang en|ru         language of the texts on the terminal (default en)\n"
            "  --json               write the result as one JSON document to standard output\n"
            "                       (the human summary then goes to standard error)\n"
+           "  --output FILE        write the JSON document to FILE as UTF-8, whole or not at all,\n"
+           "                       also when the run fails or is interrupted\n"
            "  -h, --help           show this help\n"
            "  --version            show the version, platform and compiler of this build\n"
            "\n"
-           "Exit codes: 0 success, 1 benchmark error, 2 usage error or unusable 'compare' input,\n"
-           "3 no compatible GPU, 4 the output could not be written, 130 interrupted (Ctrl+C,\n"
-           "SIGTERM, console closed).\n";
+           "Exit codes: 0 success, 1 benchmark or other error, 2 usage error or unusable 'compare'\n"
+           "input, 3 no compatible GPU, 4 the output could not be written, 130 interrupted (Ctrl+C,\n"
+           "SIGTERM, SIGHUP, console closed).\n";
 }
 
 }  // namespace cli

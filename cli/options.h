@@ -22,7 +22,8 @@ struct Options {
     int reference = 1;          // 0: no reference, 1..5: reference row + 1 (as the window's list)
     ShowFilter show = ShowFilter::Both;
     Language language = Language::English;
-    bool json = false;
+    bool json = false;                      // the document on standard output
+    std::optional<std::string> outputFile;  // the document in this file, UTF-8
     std::vector<std::string> compareFiles;  // Compare: the two documents, in order
 };
 
@@ -36,9 +37,5 @@ ParseOutcome ParseOptions(const std::vector<std::string_view>& args);
 
 // The text printed for --help.
 std::string UsageText();
-
-// An argument as messages echo it: bytes outside printable ASCII written as \xNN, and cut
-// to a length that fits on a line.
-std::string EscapedArgument(std::string_view text);
 
 }  // namespace cli

@@ -1,15 +1,13 @@
 #include "cli/real_system.h"
 
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <stdexcept>
 
 #include "cli/describe.h"
+#include "cli/files.h"
 #include "cli/host.h"
 #include "cli/libraries.h"
 #include "cli/nvml_clocks.h"
-#include "core/utf8.h"
 #include "cuda/cuda_gemm.h"
 #include "cuda/nvidia_api.h"
 #include "discovery/cuda_components.h"
@@ -39,7 +37,7 @@ std::string RealSystem::PciBusId(const GpuTarget& target) {
 ClockAccess RealSystem::OpenClocks(const GpuTarget& target, const std::string& pciBusId) {
     if (target.backend != BackendKind::Cuda) {
         ClockAccess none;
-        none.unavailableReason = {L"NVML измеряет только видеокарты NVIDIA", L"NVML covers NVIDIA cards only"};
+        none.unavailable = ClocksUnavailable::NotNvidia;
         return none;
     }
     return OpenNvmlClocks(SystemNvmlClockApi(), pciBusId);
@@ -72,24 +70,12 @@ std::int64_t RealSystem::SecondsSinceEpoch() {
         .count();
 }
 
-std::optional<std::string> RealSystem::ReadFile(const std::string& path) {
-    // Result documents are a few kilobytes; anything past this is not one (or never ends).
-    constexpr std::size_t kLimit = 16u << 20;
-#ifdef _WIN32
-    // A narrow path would be read in the ANSI code page; the runner's paths are UTF-8.
-    std::ifstream file(std::filesystem::path(Utf8ToWide(path)), std::ios::binary);
-#else
-    std::ifstream file(std::filesystem::path(path), std::ios::binary);
-#endif
-    if (!file) return std::nullopt;
-    std::string text;
-    char chunk[65536];
-    while (file.read(chunk, sizeof chunk) || file.gcount() > 0) {
-        text.append(chunk, static_cast<std::size_t>(file.gcount()));
-        if (text.size() > kLimit) return std::nullopt;
-    }
-    if (file.bad()) return std::nullopt;
-    return text;
+std::optional<std::string> RealSystem::ReadFile(const std::string& path, std::size_t maxBytes) {
+    return ReadFileBytes(path, maxBytes);
+}
+
+std::string RealSystem::WriteFileReplacing(const std::string& path, std::string_view contents) {
+    return cli::WriteFileReplacing(path, contents);
 }
 
 BenchmarkResult RealSystem::Run(const GpuTarget& target, std::stop_token stopToken,

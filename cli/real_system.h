@@ -13,7 +13,8 @@ public:
     CardDetails Details(const GpuTarget& target) override;
     HostInfo Host() override;
     std::int64_t SecondsSinceEpoch() override;
-    std::optional<std::string> ReadFile(const std::string& path) override;
+    std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) override;
+    std::string WriteFileReplacing(const std::string& path, std::string_view contents) override;
     BenchmarkResult Run(const GpuTarget& target, std::stop_token stopToken,
                         const gemm::ProgressCallback& progress) override;
 };

@@ -1,6 +1,7 @@
 #pragma once
 // What the console runner needs from the machine: discovery, one benchmark run, the clock
-// monitor, the facts a result records, and files to read. The program binds the real
+// monitor, the facts a result records, and files to read and write. Any call may throw; the
+// runner turns that into an error outcome. The program binds the real
 // subsystems; the tests script every answer.
 
 #include <chrono>
@@ -9,10 +10,11 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/clocks.h"
-#include "cli/run_report.h"
+#include "cli/run_record.h"
 #include "core/benchmark.h"
 #include "core/gpu_target.h"
 #include "core/text_pair.h"
@@ -45,8 +47,12 @@ public:
     virtual CardDetails Details(const GpuTarget& target) = 0;
     virtual HostInfo Host() = 0;
     virtual std::int64_t SecondsSinceEpoch() = 0;  // now, UTC
-    // The whole file; nullopt when it cannot be read. path: as given on the command line.
-    virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
+    // The file's bytes, but no more than maxBytes + 1 of them, so that a longer file shows;
+    // nullopt when it cannot be read. path: UTF-8, as given on the command line.
+    virtual std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) = 0;
+    // Writes the whole file or leaves what was there: written beside it, then put in its
+    // place. Returns why it could not (one line), empty on success.
+    virtual std::string WriteFileReplacing(const std::string& path, std::string_view contents) = 0;
     // Keeps the backend contract: progress 0..5, gemm::Cancelled, std::exception.
     virtual BenchmarkResult Run(const GpuTarget& target, std::stop_token stopToken,
                                 const gemm::ProgressCallback& progress) = 0;

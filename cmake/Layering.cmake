@@ -1,7 +1,7 @@
 # The direction of dependence between the product's folders: each folder may include headers
 # from, and link libraries of, only itself and the folders listed for it. The build checks the
 # libraries' links against this table when it configures, and the test command checks every
-# include (cmake/CheckLayering.cmake). The README's layout section draws the same picture.
+# include (cmake/CheckLayering.cmake). The layout section of docs/DEVELOPING.md draws the same picture.
 #
 #   ui, cli  ---->  discovery  ---->  cuda, dml  ---->  core
 #       |                                               ^

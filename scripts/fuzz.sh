@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-600}
 build=build/fuzz
-targets=(fuzz_pci_id_list fuzz_sysfs_device fuzz_device_name fuzz_cli_options)
+targets=(fuzz_pci_id_list fuzz_sysfs_device fuzz_device_name fuzz_cli_options fuzz_json_reader)
 
 cmake -S tests/fuzz -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -45,9 +45,17 @@ def parse_args(argv):
 def read_report(path):
     with open(path, encoding="utf-8") as handle:
         report = json.load(handle)
-    if report.get("schemaVersion") not in (1, 2):
+    if report.get("schemaVersion") not in (2, 3):
         raise ValueError(f"unsupported schemaVersion {report.get('schemaVersion')!r}")
     return report
+
+
+def card_of(report):
+    """The measured card's part of a report: schema 3 keeps it in 'cards', schema 2 at the top."""
+    if report["schemaVersion"] == 2:
+        return report
+    cards = report.get("cards") or [{}]
+    return cards[0]
 
 
 def torch_median_ms(args, device_index):
@@ -95,7 +103,8 @@ def main(argv):
         return 3
 
     outcome = report["outcome"]
-    target = report.get("target") or {}
+    card = card_of(report)
+    target = card.get("target") or {}
     components = report.get("components") or {}
     print(f"GPU:                {target.get('name', 'unknown')} (PCI {target.get('pciBusId') or 'unknown'})")
     print(f"cuBLAS:             {components.get('cublas')} at {components.get('cublasLibraryPath')}")
@@ -104,12 +113,12 @@ def main(argv):
         print(f"Driver:             {target['driverVersion']}, compute capability "
               f"{target.get('computeCapability')}, {target.get('smCount')} SMs")
     print(f"Outcome:            {outcome['status']} - {outcome['message']}")
-    print(f"Validation:         {report['validation']['status']}")
-    result = report.get("result")
+    print(f"Validation:         {(card.get('validation') or {}).get('status', 'notReached')}")
+    result = card.get("result")
     ours_ms = result["median"]["msPerMultiplication"] if result else None
     if ours_ms is not None:
         print(f"mivaro median:      {ours_ms:.4f} ms  {FLOPS_PER_MULTIPLICATION / (ours_ms * 1e9):.2f} TFLOPS")
-        clocks = report.get("clocks") or {}
+        clocks = card.get("clocks") or {}
         for sample in clocks.get("samples", []):
             print(f"  series {sample['afterSeries']}: lowest SM {sample['smClockMHz']} MHz, "
                   f"reasons {sample['eventReasonNames']}")

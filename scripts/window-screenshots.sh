@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# Starts Mivaro.exe under Wine on an Xvfb display of its own and saves screenshots of its
-# window, then closes it.
+# Starts the window under Wine on an Xvfb display of its own, runs the benchmark once and saves
+# screenshots of the finished run, then closes it. The window is Mivaro's own, with one scripted
+# NVIDIA card whose run returns illustrative figures (tests/ui/screenshot_window.cpp): no card
+# is measured.
 #   window-screenshots.sh SESSION_DIR RUSSIAN.png [ENGLISH.png]
-# The Windows preset must be built (Mivaro.exe and mivaro-window-driver.exe).
+# The Windows preset must be built (mivaro-screenshot-window.exe and mivaro-window-driver.exe).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 session_dir=$1
 russian=$2
 english=${3:-}
-exe=build/windows/ui/Mivaro.exe
+exe=build/windows/tests/ui/mivaro-screenshot-window.exe
 driver=build/windows/ui/mivaro-window-driver.exe
 mkdir -p "$session_dir" "$(dirname "$russian")"
 
@@ -30,6 +32,9 @@ capture() {  # capture OUTPUT: the window's rectangle cut out of the whole scree
   import -display "$display" -window root -crop "${width}x${height}+${left}+${top}" +repage "$1"
 }
 
+scripts/wine-run.sh "$session_dir" "$driver" wait 60 >/dev/null
+scripts/wine-run.sh "$session_dir" "$driver" reference 5  # the RTX 4090 row, like the README's sample
+scripts/wine-run.sh "$session_dir" "$driver" run 60
 capture "$russian"
 if [ -n "$english" ]; then
   scripts/wine-run.sh "$session_dir" "$driver" language 1

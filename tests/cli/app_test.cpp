@@ -10,9 +10,9 @@
 
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
-#include "core/utf8.h"
-#include "presentation/number_format.h"
 #include "cli/json_reader.h"
+#include "cli/terminal_text.h"
+#include "core/utf8.h"
 #include "tests/cli/scripted_system.h"
 
 namespace cli {
@@ -67,9 +67,12 @@ ScriptedSystem FourCards() {
                                     L"DirectML FP16 tensors are unavailable on this graphics card."}};
     s.discovered.nvidiaPresent = true;
     s.discovered.cudaInstruction = {L"Проверка CUDA", L"CUDA status"};
-    s.discovered.cudaContent = {L"Драйвер NVIDIA: установлен\nCUDA Runtime: 13.0",
-                                L"NVIDIA driver: installed\nCUDA Runtime: 13.0"};
-    s.discovered.components = {"13.0", "13.0", "13.1.0", "/usr/local/cuda/lib64/libcublas.so.13"};
+    s.discovered.cudaContent = {L"Драйвер NVIDIA: установлен\nCUDA Runtime: 13.5",
+                                L"NVIDIA driver: installed\nCUDA Runtime: 13.5"};
+    s.discovered.components.cudaRuntime = "13.5";
+    s.discovered.components.cudaDriver = "13.0";
+    s.discovered.components.cublas = "13.1.0";
+    s.discovered.components.cublasLibraryPath = "/usr/local/cuda/lib64/libcublas.so.13";
     s.busIds[0] = "00000000:01:00.0";
     s.busIds[1] = "00000000:02:00.0";
     return s;
@@ -78,7 +81,7 @@ ScriptedSystem FourCards() {
 TEST(CliRunTest, CompletedRunPrintsResultAndPlainProgress) {
     ScriptedSystem s = FourCards();
     s.clockSamples = std::deque<std::optional<ClockSample>>({Clock(2520, 0), Clock(2505, 0x4), std::nullopt,
-                            Clock(2490, 0x4 | 0x40), Clock(2490, 0x4)});
+                                                             Clock(2490, 0x4 | 0x40), Clock(2490, 0x4)});
     const Outcome o = Cli(s, {"--reference", "3"});
 
     EXPECT_EQ(o.code, 0);
@@ -87,20 +90,16 @@ TEST(CliRunTest, CompletedRunPrintsResultAndPlainProgress) {
     EXPECT_EQ(o.err,
               "Preparing matrices…\nWarming up the GPU…\nMeasured 1 of 5 series\nMeasured 2 of 5 series\n"
               "Measured 3 of 5 series\nMeasured 4 of 5 series\nMeasured 5 of 5 series\n");
-    EXPECT_TRUE(Contains(o.out, "ASUS GeForce RTX 4090 · cuBLAS · 24.0 GiB\n")) << o.out;
+    EXPECT_TRUE(o.out.starts_with("ASUS GeForce RTX 4090 · cuBLAS · 24.0 GiB\n")) << o.out;
     EXPECT_TRUE(Contains(o.out, "Benchmark complete. Numerical validation passed.\n"));
     EXPECT_TRUE(Contains(o.out, "Time per multiplication: 5.00 ms\n"));
     EXPECT_TRUE(Contains(o.out, "Performance: 219.90 TFLOPS\n"));
     EXPECT_TRUE(Contains(o.out, "Spread: 4.80 – 5.20 ms\n"));
-    // Series rows in measured order, each with the clocks sampled right after it.
-    const std::size_t first = o.out.find("\n1       5.20");
-    const std::size_t last = o.out.find("\n5       4.80");
-    ASSERT_NE(first, std::string::npos) << o.out;
-    ASSERT_NE(last, std::string::npos);
-    EXPECT_LT(first, last);
-    EXPECT_TRUE(Contains(o.out, "2520        none\n"));
-    EXPECT_TRUE(Contains(o.out, "swPowerCap, hwThermalSlowdown\n"));
-    EXPECT_TRUE(Contains(o.out, "219.90      —\n")) << o.out;  // series 3: the query failed
+    EXPECT_TRUE(Contains(o.out, "Standard deviation: 0.158 ms\n"));
+    // Series rows in measured order, each with the clocks sampled while it ran.
+    EXPECT_TRUE(Contains(o.out, "1       5.20        211.44      2520        none\n")) << o.out;
+    EXPECT_TRUE(Contains(o.out, "3       5.00        219.90      —\n"));  // the query failed
+    EXPECT_TRUE(Contains(o.out, "4       5.10        215.59      2490        swPowerCap, hwThermalSlowdown\n"));
     EXPECT_TRUE(Contains(o.out, "Reference · RTX 4080 SUPER · Windows · CUDA 13.4   |   vs. before: +110.5%"
                                 "   |   vs. after: +39.7%\n"));
     EXPECT_EQ(s.liveResources, 0);
@@ -114,7 +113,7 @@ TEST(CliRunTest, RussianUsesItsTextsAndDecimalComma) {
     EXPECT_TRUE(Contains(o.out, "ASUS GeForce RTX 4090 · cuBLAS · 24,0 ГиБ\n"));
     EXPECT_TRUE(Contains(o.out, "Тест завершён. Численная проверка пройдена.\n"));
     EXPECT_TRUE(Contains(o.out, ": 5,00 мс\n"));
-    EXPECT_TRUE(Contains(o.out, "Частоты не измерялись: NVML не найден\n"));
+    EXPECT_TRUE(Contains(o.out, "Частоты не измерялись: библиотека NVML недоступна\n"));
     EXPECT_FALSE(Contains(o.out, "Эталон"));  // no reference chosen: no comparison line
 }
 
@@ -135,15 +134,15 @@ TEST(CliRunTest, TerminalProgressRewritesOneLineAndClearsIt) {
 TEST(CliRunTest, ErrorsUseTheWindowsStatusTextAndExitCode) {
     ScriptedSystem s = FourCards();
     s.failAfterSeries = 3;
-    s.failure = "Invalid GPU timing";
+    s.failure = "Invalid GPU timing \x1b]0;owned\x07";
     Outcome o = Cli(s, {});
     EXPECT_EQ(o.code, 1);
-    EXPECT_TRUE(Contains(o.err, "Measured 3 of 5 series\nBenchmark error: Invalid GPU timing\n"));
+    EXPECT_TRUE(Contains(o.err, "Measured 3 of 5 series\nBenchmark error: Invalid GPU timing \\x1B]0;owned\\x07\n"));
     EXPECT_TRUE(o.out.empty());
     EXPECT_EQ(s.liveResources, 0);
 
     o = Cli(s, {"--lang=ru"});
-    EXPECT_TRUE(Contains(o.err, "Ошибка теста: Invalid GPU timing\n"));
+    EXPECT_TRUE(Contains(o.err, "Ошибка теста: Invalid GPU timing"));
 }
 
 TEST(CliRunTest, ChoosesTargetsAndRefusesOnesThatCannotRun) {
@@ -160,10 +159,6 @@ TEST(CliRunTest, ChoosesTargetsAndRefusesOnesThatCannotRun) {
     o = Cli(s, {"--target", "4"});
     EXPECT_EQ(o.code, ToInt(ExitCode::UsageError));
     EXPECT_EQ(o.err, "mivaro-cli: --target 4: there are 4 cards, numbered 0 to 3 (see 'mivaro-cli list')\n");
-
-    o = Cli(s, {"--target", "4", "--json"});  // past option parsing: the document says why
-    EXPECT_EQ(o.code, ToInt(ExitCode::UsageError));
-    EXPECT_EQ(json::Parse(o.out)["outcome"]["status"].AsString(), "targetOutOfRange");
     EXPECT_EQ(s.ranTargets.size(), 2u);  // no refusal ran anything
 }
 
@@ -175,16 +170,13 @@ TEST(CliRunTest, NoCompatibleGpuHasItsOwnExitCode) {
     EXPECT_EQ(o.code, 3);
     EXPECT_EQ(o.err, "A CUDA-capable NVIDIA GPU or an AMD/Intel GPU with DirectML FP16 support is required.\n");
 
-    o = Cli(s, {"--json"});
-    EXPECT_EQ(o.code, 3);
-    const json::Value doc = json::Parse(o.out);
-    EXPECT_EQ(doc["outcome"]["status"].AsString(), "noCompatibleGpu");
-    EXPECT_TRUE(doc["target"].IsNull());
-    EXPECT_TRUE(doc["result"].IsNull());
-
     o = Cli(s, {"--target", "0", "--json"});  // no card at all: not a wrong number
     EXPECT_EQ(o.code, 3);
-    EXPECT_EQ(json::Parse(o.out)["outcome"]["status"].AsString(), "noCompatibleGpu");
+    KeepForSchemaCheck("no-card", o.out);
+    const json::Value doc = json::Parse(o.out);
+    EXPECT_EQ(doc["outcome"]["status"].AsString(), "noCompatibleGpu");
+    EXPECT_EQ(doc["outcome"]["message"].AsString(), WideToUtf8(s.discovered.status.en));
+    EXPECT_TRUE(doc["cards"].AsArray().empty());
 
     o = Cli(s, {"list"});
     EXPECT_EQ(o.code, 3);
@@ -192,7 +184,7 @@ TEST(CliRunTest, NoCompatibleGpuHasItsOwnExitCode) {
     EXPECT_FALSE(Contains(o.out, "CUDA components:"));  // no NVIDIA adapter: nothing to explain
 }
 
-TEST(CliRunTest, UsageHelpAndDiscoveryFailure) {
+TEST(CliRunTest, UsageHelpAndVersion) {
     ScriptedSystem s = FourCards();
     Outcome o = Cli(s, {"--bogus"});
     EXPECT_EQ(o.code, 2);
@@ -208,21 +200,41 @@ TEST(CliRunTest, UsageHelpAndDiscoveryFailure) {
     EXPECT_EQ(o.code, 0);
     EXPECT_TRUE(o.out.starts_with("Usage: mivaro-cli"));
     EXPECT_TRUE(s.ranTargets.empty());
+}
 
-    s.discoveryThrows = true;
-    o = Cli(s, {});
+// A system call that throws, wherever it is, ends as an error with a document, never in
+// std::terminate.
+TEST(CliRunTest, EveryFailingSystemCallIsAnErrorWithADocument) {
+    for (const char* call : {"Discover", "Host", "PciBusId", "Details", "OpenClocks"}) {
+        ScriptedSystem s = FourCards();
+        s.throwingCall = call;
+        const Outcome o = Cli(s, {"--json", "--output", "result.json"});
+        EXPECT_EQ(o.code, ToInt(ExitCode::BenchmarkError)) << call;
+        const std::string error = std::string(call) + " failed";
+        EXPECT_TRUE(o.err.ends_with("Benchmark error: " + error + "\n")) << o.err;
+        EXPECT_EQ(s.FileText("result.json"), o.out);
+        const json::Value doc = json::Parse(o.out);
+        EXPECT_EQ(doc["outcome"]["status"].AsString(), "error");
+        EXPECT_EQ(doc["outcome"]["error"].AsString(), error);
+        EXPECT_EQ(doc["outcome"]["message"].AsString(), "Benchmark error: " + error);
+        EXPECT_TRUE(s.ranTargets.empty());
+    }
+    ScriptedSystem s = FourCards();
+    s.throwingCall = "Discover";
+    const Outcome o = Cli(s, {"list"});
     EXPECT_EQ(o.code, 1);
-    EXPECT_EQ(o.err, "Benchmark error: discovery exploded\n");
+    EXPECT_EQ(o.err, "Benchmark error: Discover failed\n");
 }
 
 TEST(CliListTest, ListsCardsReadinessCudaStateAndReferences) {
     ScriptedSystem s = FourCards();
+    s.discovered.targets[1].name = "NVIDIA \x1b[2J\xc2\x9b" "31m\xe2\x80\xae" "card";  // a hostile driver
     const Outcome o = Cli(s, {"list"});
     EXPECT_EQ(o.code, 0);
     EXPECT_EQ(o.out,
               "Graphics cards:\n"
               "  0  ASUS GeForce RTX 4090 · cuBLAS · 24.0 GiB  ·  ready (default)\n"
-              "  1  NVIDIA GeForce RTX 4060 · board vendor unknown · cuBLAS · 8 GiB  ·  ready\n"
+              "  1  NVIDIA \\x1B[2J\\u009B31m\\u202Ecard · board vendor unknown · cuBLAS · 8 GiB  ·  ready\n"
               "  2  Intel(R) UHD Graphics · DirectML · 0.1 GiB + 8 GiB shared  ·  ready\n"
               "  3  Intel AMD Radeon · DirectML · 0.1 GiB + 8 GiB shared  ·  "
               "DirectML FP16 tensors are unavailable on this graphics card.\n"
@@ -230,7 +242,7 @@ TEST(CliListTest, ListsCardsReadinessCudaStateAndReferences) {
               "CUDA components:\n"
               "  CUDA status\n"
               "  NVIDIA driver: installed\n"
-              "  CUDA Runtime: 13.0\n"
+              "  CUDA Runtime: 13.5\n"
               "\n"
               "References (--reference):\n"
               "  0  No reference\n"
@@ -245,35 +257,49 @@ TEST(CliListTest, ListsCardsReadinessCudaStateAndReferences) {
     s.discovered.targets = {s.discovered.targets[3]};
     s.discovered.targetMessages = {s.discovered.targetMessages[3]};
     EXPECT_EQ(Cli(s, {"list"}).code, 3);
+
+    std::stop_source stopped;
+    stopped.request_stop();
+    const Outcome interrupted = Cli(s, {"list"}, false, stopped.get_token());
+    EXPECT_EQ(interrupted.code, 130);
+    EXPECT_TRUE(interrupted.out.empty());
 }
 
 TEST(CliJsonTest, DocumentCarriesEveryFigureOfTheRun) {
     ScriptedSystem s = FourCards();
     s.clockSamples = std::deque<std::optional<ClockSample>>({Clock(2520, 0, 301250, 61), Clock(2505, 0x4),
-                            std::nullopt, Clock(2490, 0x44), Clock(2490, 0x200)});
+                                                             std::nullopt, Clock(2490, 0x44), Clock(2490, 0x200)});
     const Outcome o = Cli(s, {"--json", "--reference", "3"});
     ASSERT_EQ(o.code, 0) << o.err;
-    EXPECT_TRUE(Contains(o.err, "Measured 5 of 5 series\n"));  // progress still on stderr
+    EXPECT_TRUE(Contains(o.err, "Measured 5 of 5 series\n"));      // progress still on stderr
     EXPECT_TRUE(Contains(o.err, "Performance: 219.90 TFLOPS\n"));  // and the human summary
     KeepForSchemaCheck("completed", o.out);
     const json::Value doc = json::Parse(o.out);
 
-    EXPECT_EQ(doc["schemaVersion"].AsNumber(), 2);
+    EXPECT_EQ(doc["schemaVersion"].AsNumber(), 3);
     EXPECT_EQ(doc["tool"]["name"].AsString(), "mivaro-cli");
     EXPECT_EQ(doc["startedAt"].AsString(), "2026-12-09T16:20:52Z");
+    EXPECT_EQ(doc["host"]["name"].AsString(), "gpu-node-07");
     EXPECT_EQ(doc["host"]["cpuModel"].AsString(), "AMD Ryzen 9 7950X");
-    EXPECT_EQ(doc["method"]["timing"].AsString(), "cudaEvents");
-    EXPECT_EQ(doc["inputs"]["hash"].AsString(), "0123456789abcdef");
+    EXPECT_TRUE(doc["options"]["target"].IsNull());
+    EXPECT_EQ(doc["options"]["reference"].AsNumber(), 3);
+    EXPECT_EQ(doc["plan"]["matrixSize"].AsNumber(), 8192);
+    EXPECT_EQ(doc["plan"]["flopsPerMultiplication"].AsNumber(), 1099511627776.0);
+    EXPECT_EQ(doc["reference"]["name"].AsString(), "ASUS GeForce RTX 4080 SUPER");
+    EXPECT_EQ(doc["reference"]["tflopsAfter"].AsNumber(), 157.4);
     EXPECT_EQ(doc["outcome"]["status"].AsString(), "completed");
     EXPECT_EQ(doc["outcome"]["message"].AsString(), "Benchmark complete. Numerical validation passed.");
-    EXPECT_TRUE(doc["outcome"]["error"].IsNull());
+    EXPECT_EQ(doc["components"]["cudaRuntime"].AsString(), "13.5");
+    EXPECT_EQ(doc["components"]["cublasLibraryPath"].AsString(), "/usr/local/cuda/lib64/libcublas.so.13");
+    EXPECT_TRUE(doc["components"]["cublasLtLibraryPath"].IsNull());
+    EXPECT_EQ(doc["components"]["cudaDriverLibraryPath"].AsString(), "/usr/lib/x86_64-linux-gnu/libcuda.so.1");
 
-    const json::Value& target = doc["target"];
+    ASSERT_EQ(doc["cards"].AsArray().size(), 1u);
+    const json::Value& card = doc["cards"][0];
+    const json::Value& target = card["target"];
     EXPECT_EQ(target["index"].AsNumber(), 0);
     EXPECT_EQ(target["name"].AsString(), "NVIDIA GeForce RTX 4090");
-    EXPECT_EQ(target["displayName"].AsString(), "ASUS GeForce RTX 4090 · cuBLAS · 24.0 GiB");
     EXPECT_EQ(target["backend"].AsString(), "cuda");
-    EXPECT_EQ(target["cudaOrdinal"].AsNumber(), 0);
     EXPECT_EQ(target["dedicatedMemoryBytes"].AsNumber(), 25757220864.0);
     EXPECT_EQ(target["boardVendorId"].AsNumber(), 0x1043);
     EXPECT_EQ(target["pciBusId"].AsString(), "00000000:01:00.0");
@@ -281,53 +307,44 @@ TEST(CliJsonTest, DocumentCarriesEveryFigureOfTheRun) {
     EXPECT_EQ(target["driverVersion"].AsString(), "580.65.06");
     EXPECT_EQ(target["computeCapability"].AsString(), "8.9");
     EXPECT_EQ(target["smCount"].AsNumber(), 128);
-
-    const json::Value& plan = doc["plan"];
-    EXPECT_EQ(plan["matrixSize"].AsNumber(), 8192);
-    EXPECT_EQ(plan["warmupMultiplications"].AsNumber(), 20);
-    EXPECT_EQ(plan["seriesCount"].AsNumber(), 5);
-    EXPECT_EQ(plan["multiplicationsPerSeries"].AsNumber(), 50);
-    EXPECT_EQ(plan["flopsPerMultiplication"].AsNumber(), 1099511627776.0);
+    EXPECT_EQ(card["outcome"]["status"].AsString(), "completed");
+    EXPECT_EQ(card["runShape"]["warmupMultiplications"].AsNumber(), 20);
+    EXPECT_EQ(card["runShape"]["multiplicationsPerSeries"].AsNumber(), 50);
+    EXPECT_EQ(card["method"]["timing"].AsString(), "cudaEvents");
+    EXPECT_EQ(card["inputs"]["hash"].AsString(), "0123456789abcdef");
 
     const BenchmarkResult expected = testing::SampleResult();
-    const json::Value& result = doc["result"];
+    const json::Value& result = card["result"];
     ASSERT_EQ(result["series"].AsArray().size(), 5u);
     for (std::size_t i = 0; i < 5; ++i) {  // measured order, exact values
         EXPECT_EQ(result["series"][i]["msPerMultiplication"].AsNumber(), expected.series[i].msPerMultiplication);
         EXPECT_EQ(result["series"][i]["tflops"].AsNumber(), expected.series[i].tflops);
     }
     EXPECT_EQ(result["median"]["msPerMultiplication"].AsNumber(), 5.0);
-    EXPECT_EQ(result["median"]["tflops"].AsNumber(), expected.median.tflops);
+    EXPECT_EQ(result["median"]["tflops"].AsNumber(), 219.9023255552);
     EXPECT_EQ(result["spread"]["min"]["msPerMultiplication"].AsNumber(), 4.8);
     EXPECT_EQ(result["spread"]["max"]["msPerMultiplication"].AsNumber(), 5.2);
     EXPECT_EQ(result["spread"]["min"]["tflops"].AsNumber(), expected.series[4].tflops);
     // Sample standard deviation of 5.2, 4.9, 5.0, 5.1, 4.8: sqrt(0.1 / 4).
     EXPECT_NEAR(result["standardDeviation"]["msPerMultiplication"].AsNumber(), 0.158114, 1e-6);
 
-    EXPECT_EQ(doc["validation"]["status"].AsString(), "passed");
-    EXPECT_EQ(doc["validation"]["checkedElements"][1]["row"].AsNumber(), 17);
-    EXPECT_EQ(doc["validation"]["checkedElements"][1]["col"].AsNumber(), 456);
-    const json::Value& element = doc["validation"]["checkedElements"][1];
+    EXPECT_EQ(card["validation"]["status"].AsString(), "passed");
+    const json::Value& element = card["validation"]["checkedElements"][1];
+    EXPECT_EQ(element["row"].AsNumber(), 17);
+    EXPECT_EQ(element["col"].AsNumber(), 456);
     EXPECT_EQ(element["gpuValue"].AsNumber(), -42.0);
     EXPECT_EQ(element["reference"].AsNumber(), static_cast<double>(-41.99f));
     EXPECT_EQ(element["tolerance"].AsNumber(), static_cast<double>(0.10398f));
     EXPECT_TRUE(element["passed"].AsBool());
 
-    // The figures are the ones the comparison line rounds.
-    const json::Value& cmp = doc["comparison"];
-    EXPECT_EQ(cmp["referenceIndex"].AsNumber(), 3);
-    EXPECT_EQ(cmp["reference"]["name"].AsString(), "ASUS GeForce RTX 4080 SUPER");
-    EXPECT_EQ(cmp["reference"]["tflopsAfter"].AsNumber(), 157.4);
-    EXPECT_EQ(cmp["show"].AsString(), "both");
-    const std::string line = cmp["line"].AsString();
-    for (const char* key : {"vsBeforePercent", "vsAfterPercent"}) {
-        const std::string shown =
-            WideToUtf8(FormatSignedDecimal(cmp[key].AsNumber(), 1, Language::English)) + "%";
-        EXPECT_TRUE(Contains(line, shown)) << key << " " << shown << " in " << line;
-    }
+    // 219.9023255552 TFLOPS against the row's 104.47 before and 157.4 after removing limits.
+    EXPECT_NEAR(card["comparison"]["vsBeforePercent"].AsNumber(), 110.493276, 1e-6);
+    EXPECT_NEAR(card["comparison"]["vsAfterPercent"].AsNumber(), 39.709228, 1e-6);
 
-    const json::Value& clocks = doc["clocks"];
+    const json::Value& clocks = card["clocks"];
     EXPECT_TRUE(clocks["available"].AsBool());
+    EXPECT_TRUE(clocks["unavailableReason"].IsNull());
+    EXPECT_TRUE(clocks["complete"].AsBool());
     ASSERT_EQ(clocks["samples"].AsArray().size(), 5u);
     EXPECT_EQ(clocks["samples"][0]["afterSeries"].AsNumber(), 1);
     EXPECT_EQ(clocks["samples"][0]["smClockMHz"].AsNumber(), 2520);
@@ -339,9 +356,24 @@ TEST(CliJsonTest, DocumentCarriesEveryFigureOfTheRun) {
     EXPECT_EQ(clocks["samples"][2]["failedQueries"].AsNumber(), 1);
     EXPECT_EQ(clocks["samples"][3]["eventReasonNames"][1].AsString(), "hwThermalSlowdown");
     EXPECT_EQ(clocks["samples"][4]["eventReasonNames"][0].AsString(), "0x200");  // unknown bit kept
+}
 
-    EXPECT_EQ(doc["components"]["cublas"].AsString(), "13.1.0");
-    EXPECT_EQ(doc["components"]["cublasLibraryPath"].AsString(), "/usr/local/cuda/lib64/libcublas.so.13");
+TEST(CliJsonTest, TheDocumentIsTheSameInEveryLanguage) {
+    for (const std::vector<std::string_view>& args : std::vector<std::vector<std::string_view>>{
+             {"--json"}, {"--json", "--target", "3"}, {"--json", "--target", "9"}}) {
+        ScriptedSystem s = FourCards();
+        const std::vector<std::string_view> ru = [&] {
+            auto all = args;
+            all.insert(all.end(), {"--lang", "ru"});
+            return all;
+        }();
+        std::string russian = Cli(s, ru).out;
+        const std::string english = Cli(s, args).out;
+        const std::size_t language = russian.find("\"language\": \"ru\"");
+        ASSERT_NE(language, std::string::npos);
+        russian.replace(language, 16, "\"language\": \"en\"");
+        EXPECT_EQ(russian, english);
+    }
 }
 
 TEST(CliJsonTest, FailedRunsStillGiveADocument) {
@@ -354,20 +386,23 @@ TEST(CliJsonTest, FailedRunsStillGiveADocument) {
     json::Value doc = json::Parse(o.out);
     EXPECT_EQ(doc["outcome"]["status"].AsString(), "error");
     EXPECT_EQ(doc["outcome"]["error"].AsString(), "FP32 reference check failed");
-    EXPECT_EQ(doc["validation"]["status"].AsString(), "failed");
-    EXPECT_FALSE(doc["validation"]["checkedElements"][1]["passed"].AsBool());
-    EXPECT_EQ(doc["validation"]["checkedElements"][1]["gpuValue"].AsNumber(), -40.0);
-    EXPECT_EQ(doc["method"]["timing"].AsString(), "d3d12Timestamps");
-    EXPECT_TRUE(doc["inputs"]["hash"].IsNull());
-    EXPECT_TRUE(doc["result"].IsNull());
-    EXPECT_TRUE(doc["comparison"].IsNull());
-    EXPECT_EQ(doc["target"]["backend"].AsString(), "directml");
-    EXPECT_TRUE(doc["target"]["cudaOrdinal"].IsNull());
-    EXPECT_TRUE(doc["target"]["pciBusId"].IsNull());
-    EXPECT_EQ(doc["plan"]["warmupMultiplications"].AsNumber(), 2);  // integrated run shape
-    EXPECT_EQ(doc["plan"]["multiplicationsPerSeries"].AsNumber(), 4);
-    EXPECT_FALSE(doc["clocks"]["available"].AsBool());
-    EXPECT_EQ(doc["clocks"]["unavailableReason"].AsString(), "NVML not found");
+    EXPECT_TRUE(doc["reference"].IsNull());
+    const json::Value* card = &doc["cards"][0];
+    EXPECT_EQ((*card)["outcome"]["error"].AsString(), "FP32 reference check failed");
+    EXPECT_EQ((*card)["validation"]["status"].AsString(), "failed");
+    EXPECT_FALSE((*card)["validation"]["checkedElements"][1]["passed"].AsBool());
+    EXPECT_EQ((*card)["validation"]["checkedElements"][1]["gpuValue"].AsNumber(), -40.0);
+    EXPECT_EQ((*card)["method"]["timing"].AsString(), "d3d12Timestamps");
+    EXPECT_TRUE((*card)["inputs"]["hash"].IsNull());
+    EXPECT_TRUE((*card)["result"].IsNull());
+    EXPECT_TRUE((*card)["comparison"].IsNull());
+    EXPECT_EQ((*card)["target"]["backend"].AsString(), "directml");
+    EXPECT_TRUE((*card)["target"]["cudaOrdinal"].IsNull());
+    EXPECT_TRUE((*card)["target"]["pciBusId"].IsNull());
+    EXPECT_EQ((*card)["runShape"]["warmupMultiplications"].AsNumber(), 2);  // integrated run shape
+    EXPECT_EQ((*card)["runShape"]["multiplicationsPerSeries"].AsNumber(), 4);
+    EXPECT_FALSE((*card)["clocks"]["available"].AsBool());
+    EXPECT_EQ((*card)["clocks"]["unavailableReason"].AsString(), "nvmlMissing");
 
     s.failCheck = false;
     s.failAfterSeries = 5;
@@ -375,30 +410,101 @@ TEST(CliJsonTest, FailedRunsStillGiveADocument) {
     o = Cli(s, {"--json"});
     KeepForSchemaCheck("backend-failed", o.out);
     doc = json::Parse(o.out);  // the text is escaped, the document stays valid
-    EXPECT_EQ(doc["outcome"]["error"].AsString(), s.failure);
-    EXPECT_EQ(doc["validation"]["status"].AsString(), "notReached");
-    EXPECT_EQ(doc["comparison"]["vsBeforePercent"].IsNull(), true);
+    card = &doc["cards"][0];
+    EXPECT_EQ((*card)["outcome"]["error"].AsString(), s.failure);
+    EXPECT_EQ((*card)["validation"]["status"].AsString(), "notReached");
+    EXPECT_TRUE((*card)["comparison"]["vsBeforePercent"].IsNull());
+
+    o = Cli(s, {"--json", "--target", "3"});  // a card that cannot run: listed, never reached
+    KeepForSchemaCheck("not-ready", o.out);
+    doc = json::Parse(o.out);
+    EXPECT_EQ(doc["outcome"]["status"].AsString(), "targetNotReady");
+    EXPECT_EQ(doc["outcome"]["message"].AsString(), "DirectML FP16 tensors are unavailable on this graphics card.");
+    EXPECT_EQ(doc["cards"][0]["target"]["directMlStatus"].AsString(), "noFp16");
+    EXPECT_EQ(doc["cards"][0]["clocks"]["unavailableReason"].AsString(), "notReached");
 }
 
-TEST(CliInterruptTest, StopRequestEndsTheRunAtItsNextCheck) {
+TEST(CliOutputTest, OutputHoldsTheWholeDocumentOrSaysWhyNot) {
+    ScriptedSystem s = FourCards();
+    Outcome o = Cli(s, {"--output", "result.json"});
+    EXPECT_EQ(o.code, 0);
+    EXPECT_TRUE(Contains(o.out, "Performance: 219.90 TFLOPS\n"));  // the summary stays on standard output
+    EXPECT_EQ(json::Parse(s.FileText("result.json"))["outcome"]["status"].AsString(), "completed");
+    EXPECT_EQ(s.FileText("result.json"), Cli(s, {"--json"}).out);
+
+    s.failAfterSeries = 1;  // a failed run replaces it with its own
+    EXPECT_EQ(Cli(s, {"--output=result.json"}).code, 1);
+    EXPECT_EQ(json::Parse(s.FileText("result.json"))["outcome"]["status"].AsString(), "error");
+
+    s.writeFailure = "No space left on device";
+    o = Cli(s, {"--output", "C:\\Users\\Ольга\\result.json"});
+    EXPECT_EQ(o.code, ToInt(ExitCode::OutputError));
+    EXPECT_TRUE(o.err.ends_with("mivaro-cli: the document could not be written to "
+                                "'C:\\Users\\Ольга\\result.json': No space left on device\n"))
+        << o.err;
+
+    // Every write fails, as on a full disk or a closed pipe.
+    for (const std::vector<std::string_view>& args : std::vector<std::vector<std::string_view>>{
+             {"--json"}, {}, {"list"}, {"--help"}}) {
+        std::ostream closed(nullptr);
+        std::ostringstream err;
+        EXPECT_EQ(RunCli(args, s, Console{closed, err, false}, {}), ToInt(ExitCode::OutputError));
+        EXPECT_TRUE(Contains(err.str(), "mivaro-cli: the output could not be written")) << err.str();
+    }
+}
+
+TEST(CliInterruptTest, StopRequestWritesTheDocumentAtOnceAndEndsTheRunAtItsNextCheck) {
     ScriptedSystem s = FourCards();
     s.multiplicationsPerSeries = 50;
     s.perMultiplication = std::chrono::milliseconds(2);
+    s.clockSamples = std::deque<std::optional<ClockSample>>({Clock(2520, 0), Clock(2505, 0x4)});
     std::stop_source source;
-    std::jthread interrupter;
+    std::string onDiskAtTheRequest;
     s.onProgress = [&](int k) {
-        if (k == 2) interrupter = std::jthread([&] { source.request_stop(); });
+        if (k != 2) return;
+        std::jthread([&] { source.request_stop(); }).join();  // as the interrupt's thread does
+        onDiskAtTheRequest = s.FileText("result.json");
     };
-    const Outcome o = Cli(s, {"--json"}, false, source.get_token());
+    const Outcome o = Cli(s, {"--json", "--output", "result.json"}, false, source.get_token());
     KeepForSchemaCheck("interrupted", o.out);
     EXPECT_EQ(o.code, ToInt(ExitCode::Interrupted));
     EXPECT_TRUE(Contains(o.err, "Measured 2 of 5 series\n"));
     EXPECT_FALSE(Contains(o.err, "Measured 4"));
     EXPECT_TRUE(o.err.ends_with("Benchmark stopped\n"));
     EXPECT_EQ(s.liveResources, 0);  // the backend released what it held
+    const json::Value early = json::Parse(onDiskAtTheRequest);
+    EXPECT_EQ(early["outcome"]["status"].AsString(), "interrupted");
+    EXPECT_EQ(early["cards"][0]["outcome"]["status"].AsString(), "interrupted");
+    EXPECT_EQ(early["cards"][0]["clocks"]["samples"].AsArray().size(), 2u);  // what it had by then
     const json::Value doc = json::Parse(o.out);
     EXPECT_EQ(doc["outcome"]["status"].AsString(), "interrupted");
-    EXPECT_TRUE(doc["result"].IsNull());
+    EXPECT_TRUE(doc["cards"][0]["result"].IsNull());
+    EXPECT_EQ(s.FileText("result.json"), o.out);
+}
+
+// A clock query that never returns delays the run by about a second, once (not at every
+// series, nor at the sampler's end), and the document says the clocks are incomplete; the
+// monitor is released when the query finally returns.
+TEST(CliInterruptTest, AHangingClockQueryCannotHoldTheRun) {
+    ScriptedSystem s = FourCards();
+    s.clockSamples = std::deque<std::optional<ClockSample>>({Clock(2520, 0)});
+    s.clocksHang = std::make_shared<testing::HangingQueries>();
+    const auto start = std::chrono::steady_clock::now();
+    const Outcome o = Cli(s, {"--json"});
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(o.code, 0) << o.err;
+    EXPECT_LT(took, std::chrono::milliseconds(2500));
+    EXPECT_TRUE(Contains(o.err, "Clocks incomplete: NVML did not answer within 1 s\n"));
+    const json::Value doc = json::Parse(o.out);
+    const json::Value& clocks = doc["cards"][0]["clocks"];
+    EXPECT_FALSE(clocks["complete"].AsBool());
+    EXPECT_EQ(clocks["samples"][0]["sampleCount"].AsNumber(), 1);
+    EXPECT_EQ(clocks["samples"][1]["sampleCount"].AsNumber(), 0);
+
+    s.clocksHang->Open();
+    std::unique_lock lock(s.clocksHang->mutex);
+    EXPECT_TRUE(s.clocksHang->opened.wait_for(lock, std::chrono::seconds(10),
+                                              [&] { return s.clocksHang->liveMonitors == 0; }));
 }
 
 #ifndef _WIN32
@@ -407,7 +513,7 @@ TEST(CliInterruptTest, CtrlCDuringARunStopsItThroughTheInterruptHandler) {
     s.multiplicationsPerSeries = 50;
     s.perMultiplication = std::chrono::milliseconds(2);
     s.onProgress = [](int k) {
-        if (k == 1) std::raise(SIGINT);
+        if (k == 1) std::raise(SIGHUP);  // a closed terminal stops the run like Ctrl+C
     };
     std::stop_source source;
     Outcome o;
@@ -424,81 +530,130 @@ TEST(CliInterruptTest, CtrlCDuringARunStopsItThroughTheInterruptHandler) {
 }
 #endif
 
-}  // namespace
-}  // namespace cli
+// A schema 2 document as mivaro-cli 1.25 wrote it with --lang ru (only the fields read back).
+constexpr const char* kSchema2Document = R"({
+  "schemaVersion": 2, "language": "ru",
+  "outcome": {"status": "completed", "message": "Тест завершён.", "error": null},
+  "target": {"index": 1, "name": "NVIDIA GeForce RTX 4060", "displayName": "NVIDIA GeForce RTX 4060 · 8 ГиБ",
+             "backend": "cuda", "cudaOrdinal": 1, "dedicatedMemoryBytes": 8589934592, "sharedMemoryBytes": 0,
+             "boardVendorId": 0, "integrated": false, "directMlStatus": "ready", "pciBusId": null, "uuid": null},
+  "plan": {"matrixSize": 8192, "elementFormat": "fp16", "accumulation": "fp32", "warmupMultiplications": 20,
+           "seriesCount": 5, "multiplicationsPerSeries": 50, "flopsPerMultiplication": 1099511627776},
+  "inputs": {"hashAlgorithm": "xxh64", "hash": "0123456789abcdef"},
+  "result": {"series": [{"msPerMultiplication": 20, "tflops": 54.9}, {"msPerMultiplication": 20, "tflops": 54.9},
+                        {"msPerMultiplication": 20, "tflops": 54.9}, {"msPerMultiplication": 20, "tflops": 54.9},
+                        {"msPerMultiplication": 20, "tflops": 54.9}],
+             "median": {"msPerMultiplication": 20, "tflops": 54.975581388800004}}
+})";
 
-namespace cli {
-namespace {
+std::string Utf16(std::string_view utf8, bool bigEndian) {
+    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    const auto unit = [&](char32_t u) {
+        const char high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
+        out += bigEndian ? std::string{high, low} : std::string{low, high};
+    };
+    while (!utf8.empty()) {
+        const Utf8CodePoint c = DecodeUtf8(utf8);
+        if (c.value >= 0x10000) {
+            unit(0xD800 + ((c.value - 0x10000) >> 10));
+            unit(0xDC00 + ((c.value - 0x10000) & 0x3FF));
+        } else {
+            unit(c.value);
+        }
+        utf8.remove_prefix(c.length);
+    }
+    return out;
+}
 
-using testing::CudaTarget;
-using testing::ScriptedSystem;
-
-TEST(CliCompareTest, SetsTwoResultsSideBySideAndWarnsAboutDifferentRuns) {
+TEST(CliCompareTest, SetsTwoResultsSideBySideWhateverTheirVersionEncodingAndLanguage) {
     ScriptedSystem s = FourCards();
-    s.files["fast.json"] = Cli(s, {"--json"}).out;
-    s.result = testing::SampleResult();
-    s.result.median = testing::Timing(10.0);
-    s.files["slow.json"] = Cli(s, {"--json", "--target", "1"}).out;
-
-    Outcome o = Cli(s, {"compare", "fast.json", "slow.json"});
+    s.files["fast.json"] = Cli(s, {"--json", "--lang", "ru"}).out;
+    s.files["v2.json"] = kSchema2Document;
+    Outcome o = Cli(s, {"compare", "fast.json", "v2.json"});
     EXPECT_EQ(o.code, 0) << o.err;
-    EXPECT_TRUE(Contains(o.out, "Card              ASUS GeForce RTX 4090 · cuBLAS · 24.0 GiB")) << o.out;
+    EXPECT_TRUE(Contains(o.out, "Card              ASUS GeForce RTX 4090 · cuBLAS · 24.0 GiB  ")) << o.out;
+    EXPECT_TRUE(Contains(o.out, "  NVIDIA GeForce RTX 4060 · board vendor unknown · cuBLAS · 8 GiB\n")) << o.out;
     EXPECT_TRUE(Contains(o.out, "Median time       5.000 ms")) << o.out;
-    EXPECT_TRUE(Contains(o.out, "10.000 ms\n")) << o.out;
-    EXPECT_TRUE(Contains(o.out, "Second vs first: time +100.0%, TFLOPS -50.0%\n")) << o.out;
+    EXPECT_TRUE(Contains(o.out, "20.000 ms\n")) << o.out;
+    EXPECT_TRUE(Contains(o.out, "Second vs first: time +300.0%, TFLOPS -75.0%\n")) << o.out;
     EXPECT_FALSE(Contains(o.out, "WARNING"));
+
+    // What PowerShell 5.1's '>' and Windows editors write.
+    s.files["bom.json"] = "\xEF\xBB\xBF" + s.files["fast.json"];
+    s.files["le.json"] = Utf16(s.files["fast.json"], false);
+    s.files["be.json"] = Utf16(s.files["fast.json"], true);
+    for (const char* file : {"bom.json", "le.json", "be.json"}) {
+        o = Cli(s, {"compare", file, "fast.json"});
+        EXPECT_EQ(o.code, 0) << file << ": " << o.err;
+        EXPECT_TRUE(Contains(o.out, "time +0.0%, TFLOPS +0.0%")) << o.out;
+    }
 
     // An integrated DirectML run (another plan) with other inputs.
     s.result.inputsHash = 42;
     s.files["igpu.json"] = Cli(s, {"--json", "--target", "2"}).out;
     o = Cli(s, {"compare", "fast.json", "igpu.json"});
     EXPECT_EQ(o.code, 0);
-    EXPECT_TRUE(Contains(o.out, "WARNING: the plans differ")) << o.out;
+    EXPECT_TRUE(Contains(o.out, "WARNING: the plans differ, the times are not directly comparable:\n"
+                                "  first:  20 warm-up, 5 series of 50\n  second: 2 warm-up, 5 series of 4\n"))
+        << o.out;
     EXPECT_TRUE(Contains(o.out, "WARNING: the input hashes differ (0123456789abcdef vs 000000000000002a)")) << o.out;
 }
 
-TEST(CliCompareTest, RefusesDocumentsItCannotUse) {
+TEST(CliCompareTest, RefusesWhatItCannotUseAndKeepsHostileTextsOffTheTerminal) {
     ScriptedSystem s = FourCards();
-    s.files["good.json"] = Cli(s, {"--json"}).out;
+    const std::string good = Cli(s, {"--json"}).out;
+    s.files["good.json"] = good;
     s.failAfterSeries = 2;
     s.files["failed.json"] = Cli(s, {"--json"}).out;
-    s.files["broken.json"] = "{\"schemaVersion\": 2,";
+    s.files["broken.json"] = "{\"schemaVersion\": 3,";
     s.files["future.json"] = "{\"schemaVersion\": 99}";
+    s.files["old.json"] = "{\"schemaVersion\": 1}";
     s.files["other.json"] = "[1, 2]";
-    // A document's texts reach the terminal without their control characters.
-    std::string hostile = s.files["good.json"];
-    const std::string name = "ASUS GeForce RTX 4090";
-    hostile.replace(hostile.find(name), name.size(), "\\u001b[2Jcard");
-    s.files["hostile.json"] = hostile;
-    const Outcome shown = Cli(s, {"compare", "good.json", "hostile.json"});
-    EXPECT_EQ(shown.code, 0) << shown.err;
-    EXPECT_TRUE(Contains(shown.out, "\\x1B[2Jcard · cuBLAS")) << shown.out;
-    EXPECT_FALSE(Contains(shown.out, "\x1b"));
+    s.files["duplicate.json"] = "{\"schemaVersion\": 3, \"a\\u001b[31m\\n\": 1, \"a\\u001b[31m\\n\": 2}";
+    s.files["no-bom.json"] = Utf16(good, false).substr(2);
+    s.files["utf32.json"] = std::string("\xFF\xFE\x00\x00{", 5);
+    s.files["latin1.json"] = "{\"schemaVersion\": 3, \"x\": \"\xE9\"}";
+    s.files["huge.json"] = std::string(json::kMaxDocumentBytes + 1, ' ');
+    std::string manyValues = "[";
+    for (int i = 0; i < 5'000'000; ++i) manyValues += "{},";  // 15 MB
+    s.files["many.json"] = manyValues + "{}]";
+    std::string wrongType = good;
+    const std::string firstTime = "\"msPerMultiplication\": 5.2";
+    wrongType.replace(wrongType.find(firstTime), firstTime.size(), "\"msPerMultiplication\": \"5.2\"");
+    s.files["wrong-type.json"] = wrongType;
 
     const std::pair<const char*, const char*> cases[] = {
-        {"missing.json", "'missing.json' cannot be read"},
+        {"C:\\Users\\Ольга\\missing.json", "'C:\\Users\\Ольга\\missing.json' cannot be read"},
         {"failed.json", "'failed.json': holds no result (outcome 'error')"},
-        {"broken.json", "'broken.json': JSON: unexpected end"},
-        {"future.json", "'future.json': schema version 99 is not one this mivaro-cli reads (1 to 2)"},
+        {"broken.json", "'broken.json': JSON: unexpected end at 20"},
+        {"future.json", "'future.json': schema version 99 is not one this mivaro-cli reads (2 or 3)"},
+        {"old.json", "'old.json': schema version 1 is not one this mivaro-cli reads (2 or 3)"},
         {"other.json", "'other.json': not a mivaro-cli result"},
+        {"duplicate.json", "'duplicate.json': JSON: duplicate key 'a\\x1B[31m\\x0A' at"},
+        {"no-bom.json", "'no-bom.json': UTF-16 text without a byte-order mark"},
+        {"utf32.json", "'utf32.json': UTF-32 text"},
+        {"latin1.json", "'latin1.json': not UTF-8 text (byte 0xE9 at offset 27)"},
+        {"huge.json", "'huge.json' is larger than 16 MiB"},
+        {"many.json", "'many.json': JSON: more than 131072 values"},
+        {"wrong-type.json", "'wrong-type.json': 'cards[0].result.series[0].msPerMultiplication' is not a number"},
     };
     for (const auto& [file, reason] : cases) {
         const Outcome o = Cli(s, {"compare", "good.json", file});
         EXPECT_EQ(o.code, ToInt(ExitCode::UsageError)) << file;
         EXPECT_TRUE(o.err.starts_with(std::string("mivaro-cli: compare: ") + reason)) << o.err;
+        EXPECT_EQ(o.err.find_first_of("\x1b\n"), o.err.size() - 1) << o.err;  // one line, no escape
         EXPECT_TRUE(o.out.empty());
     }
-}
 
-TEST(CliOutputTest, AFailedWriteIsAnErrorNotASuccess) {
-    ScriptedSystem s = FourCards();
-    for (const std::vector<std::string_view>& args : std::vector<std::vector<std::string_view>>{
-             {"--json"}, {}, {"list"}, {"--help"}}) {
-        std::ostream closed(nullptr);  // every write fails, as on a full disk or a closed pipe
-        std::ostringstream err;
-        EXPECT_EQ(RunCli(args, s, Console{closed, err, false}, {}), ToInt(ExitCode::OutputError));
-        EXPECT_TRUE(Contains(err.str(), "mivaro-cli: the output could not be written")) << err.str();
-    }
+    // A document's texts reach the terminal without their controls.
+    std::string hostile = good;
+    const std::string name = "NVIDIA GeForce RTX 4090";
+    hostile.replace(hostile.find(name), name.size(), "\\u001b[2J\\u009b31m\\u202ecard");
+    s.files["hostile.json"] = hostile;
+    const Outcome shown = Cli(s, {"compare", "good.json", "hostile.json"});
+    EXPECT_EQ(shown.code, 0) << shown.err;
+    EXPECT_TRUE(Contains(shown.out, "ASUS \\x1B[2J\\u009B31m\\u202Ecard · cuBLAS")) << shown.out;
+    EXPECT_FALSE(Contains(shown.out, "\x1b") || Contains(shown.out, "\xc2\x9b") || Contains(shown.out, "\xe2\x80\xae"));
 }
 
 }  // namespace

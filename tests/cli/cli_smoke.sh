@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the built mivaro-cli on this machine (through Wine for the Windows build) and checks
 # what holds on any machine: version, help, a usage error, the listing, a refused card number,
-# an unreadable document for 'compare' and a failed write. Nothing here starts a benchmark.
+# an unreadable document for 'compare', a failed write, and a document written with --output
+# and read back from UTF-16. Nothing here starts a benchmark.
 #   cli_smoke.sh VERSION PROGRAM [RUNNER...]
 set -u
 version=$1 program=$2; shift 2
@@ -44,4 +45,13 @@ report write-failure $ok $code "$out"
 work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
 cd "$work" && echo '{}' >результат.json
 check compare-unicode-path 2 "result \(no schemaVersion\)" -- compare результат.json результат.json
+
+# --output writes the document whole also when no card can run, and 'compare' reads it as
+# Windows PowerShell 5.1 redirects output: UTF-16 with a byte-order mark.
+"${runner[@]}" "$program" --target 99 --output документ.json >/dev/null 2>&1; code=$?
+ok=0; if [[ " 2 3 " == *" $code "* ]] && grep -q '"schemaVersion": 3' документ.json; then ok=1; fi
+report output $ok $code "$(cat документ.json 2>&1)"
+{ printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE документ.json; } >utf16.json
+check compare-utf16 2 "holds no result \(outcome '(noCompatibleGpu|targetOutOfRange)'\)" -- \
+  compare utf16.json документ.json
 exit $(( failures == 0 ? 0 : 1 ))

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "cuda/cuda_version.h"
+
 namespace cli {
 namespace {
 
@@ -13,7 +15,7 @@ TEST(DescribeTest, CarriesCudaFactsVersionsAndTheLoadedLibrary) {
     found.targets = {cuda};
     found.nvidiaPresent = true;
     found.cudaState.requiredVersion = 13050;
-    found.cudaState.runtimeVersion = 13000;
+    found.cudaState.runtimeVersion = kRequiredCudaVersion;  // what the runtime layer reports
     found.cudaState.driverVersion = 13020;
     found.cudaState.cublasMajor = 13;
     found.cudaState.cublasMinor = 1;
@@ -22,13 +24,13 @@ TEST(DescribeTest, CarriesCudaFactsVersionsAndTheLoadedLibrary) {
     found.cudaState.driverStatus = DriverStatus::Installed;
 
     const DiscoveredSystem system = Describe(found, "/opt/cuda/lib64/libcublas.so.13");
-    EXPECT_EQ(system.components.cudaRuntime, "13.0");
+    EXPECT_EQ(system.components.cudaRuntime, "13.5");
     EXPECT_EQ(system.components.cudaDriver, "13.2");
     EXPECT_EQ(system.components.cublas, "13.1.0");
     EXPECT_EQ(system.components.cublasLibraryPath, "/opt/cuda/lib64/libcublas.so.13");
     EXPECT_EQ(system.cudaInstruction.en, L"CUDA status");
     EXPECT_EQ(system.cudaInstruction.ru, L"Проверка CUDA");
-    EXPECT_NE(system.cudaContent.en.find(L"CUDA Runtime: 13.0"), std::wstring::npos);
+    EXPECT_NE(system.cudaContent.en.find(L"CUDA Runtime: 13.5"), std::wstring::npos);
     EXPECT_NE(system.cudaContent.ru.find(L"Драйвер NVIDIA: установлен"), std::wstring::npos);
     ASSERT_EQ(system.targetMessages.size(), 1u);
     EXPECT_TRUE(system.targetMessages[0].en.empty());  // ready: nothing to explain

@@ -9,6 +9,7 @@
 #include <windows.h>
 #else
 #include <csignal>
+#include <cstdlib>
 #include <signal.h>
 #endif
 
@@ -30,7 +31,7 @@ void (*CurrentSigint())(int) {
     return current.sa_handler;
 }
 
-TEST(InterruptTest, FirstInterruptRequestsStopSecondGetsDefaultAction) {
+TEST(InterruptTest, FirstRequestStopsTheRunAndTheHandlerIsRemovedAfterwards) {
     std::stop_source source;
     const auto before = CurrentSigint();
     {
@@ -39,12 +40,32 @@ TEST(InterruptTest, FirstInterruptRequestsStopSecondGetsDefaultAction) {
         ASSERT_EQ(std::raise(SIGINT), 0);
         EXPECT_TRUE(WaitFor(source.get_token()));
         EXPECT_TRUE(handler.Interrupted());
-        EXPECT_EQ(CurrentSigint(), SIG_DFL);  // one-shot: another Ctrl+C ends the process
+        EXPECT_NE(CurrentSigint(), SIG_DFL);  // still ours: a second request of any kind is seen
     }
     EXPECT_EQ(CurrentSigint(), before);  // the previous handling is back
 }
 
-TEST(InterruptTest, InstallsAgainAfterRemovalRefusesTwoAtOnceAndTakesSigterm) {
+// After a first stop request of any kind, any second one ends the process at once.
+TEST(InterruptTest, AnySecondRequestEndsTheProcess) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (const auto& [first, second] : {std::pair{SIGTERM, SIGINT}, std::pair{SIGINT, SIGINT},
+                                        std::pair{SIGHUP, SIGTERM}, std::pair{SIGINT, SIGHUP}}) {
+        EXPECT_EXIT(
+            {
+                std::stop_source source;
+                const InterruptHandler handler(source);
+                std::raise(first);
+                if (!WaitFor(source.get_token())) std::_Exit(1);
+                std::raise(second);
+                std::this_thread::sleep_for(std::chrono::seconds(5));
+                std::_Exit(2);  // the second request did not end it
+            },
+            ::testing::KilledBySignal(second), "")
+            << first << " then " << second;
+    }
+}
+
+TEST(InterruptTest, InstallsAgainAfterRemovalRefusesTwoAtOnceAndTakesSighup) {
     std::stop_source first;
     { InterruptHandler handler(first); }
     EXPECT_FALSE(first.stop_requested());
@@ -52,7 +73,7 @@ TEST(InterruptTest, InstallsAgainAfterRemovalRefusesTwoAtOnceAndTakesSigterm) {
     std::stop_source second;
     InterruptHandler handler(second);
     EXPECT_THROW(InterruptHandler another(second), std::logic_error);
-    ASSERT_EQ(std::raise(SIGTERM), 0);  // a service manager's stop is an interrupt too
+    ASSERT_EQ(std::raise(SIGHUP), 0);  // a closed terminal or lost SSH session stops too
     EXPECT_TRUE(WaitFor(second.get_token()));
     EXPECT_FALSE(first.stop_requested());
 }

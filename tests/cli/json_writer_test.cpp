@@ -64,6 +64,10 @@ TEST(JsonWriterTest, StringsAreEscapedAndMalformedUtf8Replaced) {
     AppendJsonString(out, "q\"b\\n\nt\t\x01\x7F");
     EXPECT_EQ(out, "\"q\\\"b\\\\n\\nt\\t\\u0001\\u007F\"");
 
+    out.clear();  // terminal controls above ASCII too: C1's CSI, the right-to-left override
+    AppendJsonString(out, "\xC2\x9B\xE2\x80\xAE");
+    EXPECT_EQ(out, "\"\\u009B\\u202E\"");
+
     out.clear();
     AppendJsonString(out, "\xD0\x9E\xD1\x88\xD0\xB8\xD0\xB1\xD0\xBA\xD0\xB0 \xC2\xB7 \xE2\x80\xA6");
     EXPECT_EQ(out, "\"Ошибка · …\"");  // valid UTF-8 passes through unescaped
@@ -75,6 +79,17 @@ TEST(JsonWriterTest, StringsAreEscapedAndMalformedUtf8Replaced) {
         EXPECT_EQ(out.find_first_of("\x80\xC0\xD0\xED"), std::string::npos) << out;
         EXPECT_NE(out.find("\xEF\xBF\xBD"), std::string::npos);
     }
+}
+
+TEST(JsonReaderTest, RefusesWhatIsNotStrictJson) {
+    for (const char* bad : {"01", "1.", ".5", "-", "+1", "1e", "1e+", "0x10", "1e999", "[1,]", "{\"a\":1,}", "tru",
+                            "\"\\ud800\"", "\"\\x41\"", "\"a\nb\"", "\"\xC0\xAF\"", "\"\xFF\"", "[] []"}) {
+        EXPECT_THROW(json::Parse(bad), std::runtime_error) << bad;
+    }
+    EXPECT_EQ(json::Parse("-0.5e+2").AsNumber(), -50.0);
+    EXPECT_EQ(json::Parse("\"\\ud83d\\ude00\xD0\x96\"").AsString(), "\xF0\x9F\x98\x80\xD0\x96");
+    EXPECT_NO_THROW(json::Parse(std::string(64, '[') + std::string(64, ']')));
+    EXPECT_THROW(json::Parse(std::string(65, '[') + std::string(65, ']')), std::runtime_error);
 }
 
 TEST(JsonWriterTest, MisuseIsRefusedInsteadOfWritingInvalidJson) {

@@ -1,12 +1,17 @@
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <iterator>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "cli/clock_sampler.h"
+#include "cli/files.h"
 #include "cli/host.h"
-#include "cli/run_report.h"
+#include "cli/json_document.h"
+#include "cli/run_record.h"
+#include "cli/terminal_text.h"
 
 namespace cli {
 namespace {
@@ -27,6 +32,15 @@ TEST(ClockSamplerTest, SummarizesEachSeriesFromSamplesTakenWhileItRuns) {
     EXPECT_EQ(summary.eventReasons, 0x44u);
 }
 
+TEST(ClockSamplerTest, SeriesKSpansProgressKMinusOneToK) {
+    EXPECT_EQ(SeriesBoundaryAt(0).ended, 0);  // the warm-up belongs to series 1
+    EXPECT_EQ(SeriesBoundaryAt(0).started, 1);
+    EXPECT_EQ(SeriesBoundaryAt(3).ended, 3);
+    EXPECT_EQ(SeriesBoundaryAt(3).started, 4);
+    EXPECT_EQ(SeriesBoundaryAt(5).ended, 5);
+    EXPECT_EQ(SeriesBoundaryAt(5).started, 0);
+}
+
 class CountingMonitor : public ClockMonitor {
 public:
     std::optional<ClockSample> Sample() override {
@@ -37,8 +51,9 @@ public:
 };
 
 TEST(ClockSamplerTest, SamplesAtItsIntervalDuringASeriesAndNotBetween) {
-    CountingMonitor monitor;
-    ClockSampler sampler(monitor, std::chrono::milliseconds(5));
+    auto owned = std::make_unique<CountingMonitor>();
+    CountingMonitor& monitor = *owned;
+    ClockSampler sampler(std::move(owned), std::chrono::milliseconds(5));
     sampler.Begin(1);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const SeriesClocks first = sampler.End();
@@ -46,12 +61,45 @@ TEST(ClockSamplerTest, SamplesAtItsIntervalDuringASeriesAndNotBetween) {
     EXPECT_GE(first.sampleCount, 3);  // about 20; a busy machine delays the thread
     const int afterFirst = monitor.count;
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_EQ(monitor.count, afterFirst);  // idle between series
+    EXPECT_LE(monitor.count, afterFirst + 1);  // idle between series (a query may have been under way)
 
     sampler.Begin(2);
     const SeriesClocks shortSeries = sampler.End();  // shorter than the interval: one sample
     EXPECT_EQ(shortSeries.series, 2);
     EXPECT_GE(shortSeries.sampleCount, 1);
+    EXPECT_FALSE(sampler.Stalled());
+}
+
+TEST(FilesTest, AReplacedFileHoldsTheOldOrTheWholeNewContents) {
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "mivaro-files-test";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const auto utf8 = [](const std::filesystem::path& p) {
+        const std::u8string text = p.u8string();
+        return std::string(text.begin(), text.end());
+    };
+    const std::string path = utf8(dir / u8"résultat.json");
+    EXPECT_EQ(WriteFileReplacing(path, "first"), "");
+    EXPECT_EQ(WriteFileReplacing(path, std::string(100000, 'x')), "");
+    EXPECT_EQ(ReadFileBytes(path, 1 << 20), std::string(100000, 'x'));
+    EXPECT_EQ(ReadFileBytes(path, 10)->size(), 11u);  // one byte past the limit shows it is longer
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);  // nothing left beside it
+
+    const std::string missing = utf8(dir / "no-such-dir" / "r.json");
+    EXPECT_NE(WriteFileReplacing(missing, "x"), "");
+    EXPECT_FALSE(ReadFileBytes(missing, 10));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
+    std::filesystem::remove_all(dir);
+}
+
+TEST(TerminalTextTest, EscapesControlsAndBrokenBytesAndShowsTheRestAsItIs) {
+    EXPECT_EQ(TerminalText("C:\\Users\\Ольга\\r.json"), "C:\\Users\\Ольга\\r.json");
+    EXPECT_EQ(TerminalText("a\x1b[2J\n\t\x7f"), "a\\x1B[2J\\x0A\\x09\\x7F");
+    // C1 (8-bit CSI), right-to-left override, first-strong isolate; U+202F is no control.
+    EXPECT_EQ(TerminalText("\xc2\x9b" "1m\xe2\x80\xae\xe2\x81\xa8\xe2\x80\xaf"), "\\u009B1m\\u202E\\u2068\xe2\x80\xaf");
+    // A lone continuation byte, a truncated sequence, an overlong slash.
+    EXPECT_EQ(TerminalText("\x80|\xd0|\xc0\xaf"), "\\x80|\\xD0|\\xC0\\xAF");
+    EXPECT_EQ(TerminalText("абвгд", 3), "абв...");
 }
 
 TEST(HostTest, StartTimeIsUtcIso8601AcrossLeapDays) {

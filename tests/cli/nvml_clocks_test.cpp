@@ -77,6 +77,7 @@ TEST(NvmlClocksTest, MonitorsTheCardFoundByBusIdAndReleasesInReverseOrder) {
     FakeNvml& fake = *api;
     ClockAccess access = OpenNvmlClocks(std::move(api), "00000000:65:00.0");
     ASSERT_NE(access.monitor, nullptr);
+    EXPECT_EQ(access.unavailable, ClocksUnavailable::None);
     auto sample = access.monitor->Sample();
     ASSERT_TRUE(sample);
     EXPECT_EQ(sample->smClockMHz, 1980u);
@@ -106,7 +107,7 @@ TEST(NvmlClocksTest, EachMissingPieceIsAReasonAndNothingLeaks) {
         NvmlLog log;
         const ClockAccess access = OpenNvmlClocks(std::make_unique<FakeNvml>(log), "");
         EXPECT_EQ(access.monitor, nullptr);
-        EXPECT_EQ(access.unavailableReason.en, L"the card's PCI bus id is unknown");
+        EXPECT_EQ(access.unavailable, ClocksUnavailable::BusIdUnknown);
         EXPECT_EQ(log.calls, std::vector<std::string>{"unload"});  // NVML never touched
     }
     {
@@ -114,7 +115,7 @@ TEST(NvmlClocksTest, EachMissingPieceIsAReasonAndNothingLeaks) {
         auto api = std::make_unique<FakeNvml>(log);
         api->loads = false;
         const ClockAccess access = OpenNvmlClocks(std::move(api), "00000000:65:00.0");
-        EXPECT_EQ(access.unavailableReason.en, L"the NVML library is unavailable");
+        EXPECT_EQ(access.unavailable, ClocksUnavailable::NvmlMissing);
         EXPECT_EQ(log.calls, (std::vector<std::string>{"load", "unload"}));
     }
     {
@@ -122,15 +123,15 @@ TEST(NvmlClocksTest, EachMissingPieceIsAReasonAndNothingLeaks) {
         auto api = std::make_unique<FakeNvml>(log);
         api->initResult = 9;
         const ClockAccess access = OpenNvmlClocks(std::move(api), "00000000:65:00.0");
-        EXPECT_EQ(access.unavailableReason.en, L"NVML could not be initialised (code 9)");
-        EXPECT_EQ(access.unavailableReason.ru, L"NVML не инициализирован (код 9)");
+        EXPECT_EQ(access.unavailable, ClocksUnavailable::NvmlInitFailed);
+        EXPECT_EQ(access.nvmlReturnCode, 9);
         EXPECT_EQ(log.calls, (std::vector<std::string>{"load", "init", "unload"}));  // no shutdown
     }
     {
         NvmlLog log;
         const ClockAccess access = OpenNvmlClocks(std::make_unique<FakeNvml>(log), "00000000:01:00.0");
         EXPECT_EQ(access.monitor, nullptr);
-        EXPECT_EQ(access.unavailableReason.en, L"NVML has no device with PCI bus id 00000000:01:00.0");
+        EXPECT_EQ(access.unavailable, ClocksUnavailable::NvmlDeviceNotFound);
         EXPECT_EQ(log.calls, (std::vector<std::string>{"load", "init", "device 00000000:01:00.0", "shutdown",
                                                        "unload"}));
     }
@@ -154,8 +155,7 @@ namespace {
 TEST(NvmlClocksTest, SystemLibraryNeverMonitorsAnUnknownBusId) {
     const ClockAccess access = OpenNvmlClocks(SystemNvmlClockApi(), "00000000:FF:1F.7");
     EXPECT_EQ(access.monitor, nullptr);
-    EXPECT_FALSE(access.unavailableReason.en.empty());
-    EXPECT_FALSE(access.unavailableReason.ru.empty());
+    EXPECT_NE(access.unavailable, ClocksUnavailable::None);
 }
 
 }  // namespace

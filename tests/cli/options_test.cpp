@@ -30,13 +30,15 @@ TEST(OptionsTest, DefaultsAreTheWindowsSelections) {
 
 TEST(OptionsTest, AcceptsBothValueSpellingsAndAnyOrder) {
     const Options options =
-        Parsed({"--json", "--target=2", "run", "--reference", "5", "--show", "after", "--lang=ru"});
+        Parsed({"--json", "--target=2", "run", "--reference", "5", "--show", "after", "--lang=ru", "--output",
+                "C:\\Users\\Ольга\\r.json"});
     EXPECT_EQ(options.command, Command::Run);
     EXPECT_EQ(options.target, 2);
     EXPECT_EQ(options.reference, 5);
     EXPECT_EQ(options.show, ShowFilter::AfterOnly);
     EXPECT_EQ(options.language, Language::Russian);
     EXPECT_TRUE(options.json);
+    EXPECT_EQ(options.outputFile, "C:\\Users\\Ольга\\r.json");
 
     EXPECT_EQ(Parsed({"--show=before"}).show, ShowFilter::BeforeOnly);
     EXPECT_EQ(Parsed({"--reference=0"}).reference, 0);
@@ -66,8 +68,9 @@ TEST(OptionsTest, RejectsUnknownAndMalformedInput) {
     EXPECT_EQ(Error({"--verbose"}), "unknown option '--verbose'");
     EXPECT_EQ(Error({"-x"}), "unknown option '-x'");
     EXPECT_EQ(Error({"bench"}), "unknown command 'bench' (expected 'run', 'list' or 'compare')");
-    // Echoed arguments are escaped and cut: no terminal control sequence, no screenful.
-    EXPECT_EQ(Error({"--x\x1b[2J\xd0\xb9"}), "unknown option '--x\\x1B[2J\\xD0\\xB9'");
+    // Echoed arguments are made safe and cut: no terminal control sequence, no screenful,
+    // but Cyrillic and backslashes as typed.
+    EXPECT_EQ(Error({"--x\x1b[2J\xd0\xb9\\"}), "unknown option '--x\\x1B[2J\xd0\xb9\\'");
     EXPECT_EQ(Error({std::string(100, 'a')}), "unknown command '" + std::string(40, 'a') + "...' (expected 'run', "
                                               "'list' or 'compare')");
     EXPECT_EQ(Error({"run", "list"}), "unexpected argument 'list' after the command");
@@ -89,6 +92,8 @@ TEST(OptionsTest, RejectsUnknownAndMalformedInput) {
 TEST(OptionsTest, RejectsRepeatedAndConflictingOptions) {
     EXPECT_EQ(Error({"--target", "1", "--target=2"}), "option '--target' given more than once");
     EXPECT_EQ(Error({"--json", "--json"}), "option '--json' given more than once");
+    EXPECT_EQ(Error({"list", "--output", "r.json"}), "option '--output' applies to 'run', not to 'list'");
+    EXPECT_EQ(Error({"--output="}), "--output needs a file name");
     EXPECT_EQ(Error({"list", "--json"}), "option '--json' applies to 'run', not to 'list'");
     EXPECT_EQ(Error({"--target", "0", "list"}), "option '--target' applies to 'run', not to 'list'");
     EXPECT_EQ(Error({"--reference", "0", "--show", "both"}),
@@ -97,8 +102,8 @@ TEST(OptionsTest, RejectsRepeatedAndConflictingOptions) {
 
 TEST(OptionsTest, UsageNamesEveryOptionAndExitCode) {
     const std::string usage = UsageText();
-    for (const char* word : {"list", "compare", "--target", "--reference", "--show", "--lang", "--json", "--help",
-                             "--version", "4 the output could not be written", "130 interrupted"}) {
+    for (const char* word : {"list", "compare", "--target", "--reference", "--show", "--lang", "--json", "--output",
+                             "--help", "--version", "4 the output could not be written", "130 interrupted"}) {
         EXPECT_NE(usage.find(word), std::string::npos) << word;
     }
 }

@@ -4,9 +4,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
 
@@ -51,10 +54,38 @@ inline GpuTarget DirectMlTarget(std::string name, DirectMlStatus status, bool in
     return t;
 }
 
+// Holds a query that hangs until it is opened; counts the monitors still alive.
+struct HangingQueries {
+    std::mutex mutex;
+    std::condition_variable opened;
+    bool open = false;
+    int liveMonitors = 0;
+
+    void Open() {
+        const std::lock_guard lock(mutex);
+        open = true;
+        opened.notify_all();
+    }
+};
+
 class ScriptedClocks : public ClockMonitor {
 public:
-    explicit ScriptedClocks(std::deque<std::optional<ClockSample>> samples) : samples_(std::move(samples)) {}
+    // After the scripted samples, a query hangs on hang (when given) until it is opened.
+    ScriptedClocks(std::deque<std::optional<ClockSample>> samples, std::shared_ptr<HangingQueries> hang)
+        : samples_(std::move(samples)), hang_(std::move(hang)) {
+        if (hang_) ++hang_->liveMonitors;
+    }
+    ~ScriptedClocks() override {
+        if (!hang_) return;
+        const std::lock_guard lock(hang_->mutex);
+        --hang_->liveMonitors;
+        hang_->opened.notify_all();
+    }
     std::optional<ClockSample> Sample() override {
+        if (samples_.empty() && hang_) {
+            std::unique_lock lock(hang_->mutex);
+            hang_->opened.wait(lock, [&] { return hang_->open; });
+        }
         if (samples_.empty()) return std::nullopt;
         auto s = samples_.front();
         samples_.pop_front();
@@ -63,20 +94,23 @@ public:
 
 private:
     std::deque<std::optional<ClockSample>> samples_;
+    std::shared_ptr<HangingQueries> hang_;
 };
 
 class ScriptedSystem : public System {
 public:
     DiscoveredSystem discovered;
-    bool discoveryThrows = false;
     std::map<int, std::string> busIds;  // by CUDA ordinal
     // Clocks: samples handed out in turn, or the reason why there are none. The interval is
     // far longer than a scripted series, so each series takes exactly one sample at its end.
     std::optional<std::deque<std::optional<ClockSample>>> clockSamples;
-    TextPair clocksUnavailable{L"NVML не найден", L"NVML not found"};
+    std::shared_ptr<HangingQueries> clocksHang;  // queries past the scripted samples hang
+    ClocksUnavailable clocksUnavailable = ClocksUnavailable::NvmlMissing;
     std::chrono::milliseconds clockInterval{std::chrono::hours(1)};
     CardDetails details{"", "", 8, 9, 128, "/usr/lib/x86_64-linux-gnu/libcuda.so.1", "", ""};
-    std::map<std::string, std::string> files;  // what ReadFile finds
+    std::map<std::string, std::string> files;  // what ReadFile finds and WriteFileReplacing leaves
+    std::string writeFailure;                  // WriteFileReplacing's answer when not empty
+    std::string throwingCall;                  // the call that throws: "Host", "PciBusId", ...
 
     // Backend script.
     BenchmarkResult result = SampleResult();
@@ -94,29 +128,50 @@ public:
     int maxLiveResources = 0;
 
     DiscoveredSystem Discover() override {
-        if (discoveryThrows) throw std::runtime_error("discovery exploded");
+        MayThrow("Discover");
         return discovered;
     }
     std::string PciBusId(const GpuTarget& target) override {
+        MayThrow("PciBusId");
         const auto it = busIds.find(target.cudaOrdinal);
         return target.backend == BackendKind::Cuda && it != busIds.end() ? it->second : std::string();
     }
     ClockAccess OpenClocks(const GpuTarget&, const std::string& pciBusId) override {
+        MayThrow("OpenClocks");
         openedClocksFor = pciBusId;
-        if (!clockSamples) return {nullptr, clocksUnavailable, {}, {}};
-        return {std::make_unique<ScriptedClocks>(*clockSamples), {}, "GPU-5d1e4c2a-0000-4000-8000-000000000001",
-                "580.65.06"};
+        ClockAccess access;
+        if (!clockSamples) {
+            access.unavailable = clocksUnavailable;
+            return access;
+        }
+        access.monitor = std::make_unique<ScriptedClocks>(*clockSamples, clocksHang);
+        access.uuid = "GPU-5d1e4c2a-0000-4000-8000-000000000001";
+        access.driverVersion = "580.65.06";
+        return access;
     }
     std::chrono::milliseconds ClockSampleInterval() override { return clockInterval; }
     CardDetails Details(const GpuTarget& target) override {
+        MayThrow("Details");
         return target.backend == BackendKind::Cuda ? details : CardDetails{};
     }
-    HostInfo Host() override { return {"Debian GNU/Linux 12 (bookworm)", "6.1.0-18-amd64", "AMD Ryzen 9 7950X"}; }
+    HostInfo Host() override {
+        MayThrow("Host");
+        return {"gpu-node-07", "Debian GNU/Linux 12 (bookworm)", "6.1.0-18-amd64", "AMD Ryzen 9 7950X"};
+    }
     std::int64_t SecondsSinceEpoch() override { return 1796833252; }  // 2026-12-09T16:20:52Z
-    std::optional<std::string> ReadFile(const std::string& path) override {
+    std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) override {
         const auto it = files.find(path);
         if (it == files.end()) return std::nullopt;
-        return it->second;
+        return it->second.substr(0, maxBytes + 1);
+    }
+    std::string WriteFileReplacing(const std::string& path, std::string_view contents) override {
+        const std::lock_guard lock(*filesMutex);  // a stop request may write from another thread
+        if (writeFailure.empty()) files[path] = std::string(contents);
+        return writeFailure;
+    }
+    std::string FileText(const std::string& path) {
+        const std::lock_guard lock(*filesMutex);
+        return files.count(path) ? files[path] : std::string();
     }
 
     BenchmarkResult Run(const GpuTarget& target, std::stop_token stop,
@@ -157,6 +212,11 @@ public:
     }
 
 private:
+    void MayThrow(const char* call) const {
+        if (throwingCall == call) throw std::runtime_error(std::string(call) + " failed");
+    }
+    std::shared_ptr<std::mutex> filesMutex = std::make_shared<std::mutex>();
+
     struct Resource {
         explicit Resource(ScriptedSystem& s) : system(s) {
             system.maxLiveResources = std::max(system.maxLiveResources, ++system.liveResources);

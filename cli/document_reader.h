@@ -1,0 +1,21 @@
+#pragma once
+// Result documents read back into the run record, for 'compare': schema versions 2 and 3, in
+// any encoding a shell or an editor writes them.
+
+#include <string>
+#include <string_view>
+
+#include "cli/run_record.h"
+
+namespace cli {
+
+// The document's text as UTF-8: UTF-8 with or without a byte-order mark, or UTF-16 with one.
+// Anything else throws std::runtime_error naming what was found.
+std::string DecodeDocumentText(std::string_view bytes);
+
+// The facts of a document: the tool, host, options and the cards with their target, shape,
+// outcome, result and inputs hash. Throws std::runtime_error with the reason a text is not a
+// document this program reads; texts are as they were written, not yet safe for a terminal.
+RunRecord ReadRunDocument(std::string_view utf8);
+
+}  // namespace cli
