@@ -78,16 +78,24 @@ std::string RealSystem::WriteFileReplacing(const std::string& path, std::string_
     return cli::WriteFileReplacing(path, contents);
 }
 
-BenchmarkResult RealSystem::Run(const GpuTarget& target, std::stop_token stopToken,
-                                const gemm::ProgressCallback& progress) {
+std::optional<std::vector<std::string>> RealSystem::DocumentsIn(const std::string& path) {
+    return JsonFilesUnder(path);
+}
+
+gemm::InputMatrices RealSystem::MakeInputs(std::stop_token stopToken) {
+    return gemm::MakeInputMatrices(std::move(stopToken));
+}
+
+BenchmarkResult RealSystem::Run(const GpuTarget& target, const gemm::InputMatrices& inputs,
+                                std::stop_token stopToken, const gemm::ProgressCallback& progress) {
     if (target.backend == BackendKind::DirectMl) {
 #ifdef _WIN32
-        return gemm::RunDirectMl(target.adapterLuid, std::move(stopToken), progress);
+        return gemm::RunDirectMl(target.adapterLuid, inputs, std::move(stopToken), progress);
 #else
         throw std::runtime_error("DirectML is available on Windows only");
 #endif
     }
-    return gemm::RunCuda(target.cudaOrdinal, std::move(stopToken), progress);
+    return gemm::RunCuda(target.cudaOrdinal, inputs, std::move(stopToken), progress);
 }
 
 }  // namespace cli

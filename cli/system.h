@@ -1,8 +1,9 @@
 #pragma once
-// What the console runner needs from the machine: discovery, one benchmark run, the clock
-// monitor, the facts a result records, and files to read and write. Any call may throw; the
-// runner turns that into an error outcome. The program binds the real
-// subsystems; the tests script every answer.
+// What the console runner needs from the machine: discovery, the benchmark runs, the clock
+// monitors, the facts a result records, and files to read, write and find. Any call may
+// throw; the runner turns that into an error outcome. The calls about one card (bus id,
+// details, clocks, run) may come from several threads at once, one per card. The program
+// binds the real subsystems; the tests script every answer.
 
 #include <chrono>
 #include <cstddef>
@@ -17,6 +18,7 @@
 #include "cli/run_record.h"
 #include "core/benchmark.h"
 #include "core/gpu_target.h"
+#include "core/input_matrices.h"
 #include "core/text_pair.h"
 
 namespace cli {
@@ -53,9 +55,15 @@ public:
     // Writes the whole file or leaves what was there: written beside it, then put in its
     // place. Returns why it could not (one line), empty on success.
     virtual std::string WriteFileReplacing(const std::string& path, std::string_view contents) = 0;
-    // Keeps the backend contract: progress 0..5, gemm::Cancelled, std::exception.
-    virtual BenchmarkResult Run(const GpuTarget& target, std::stop_token stopToken,
-                                const gemm::ProgressCallback& progress) = 0;
+    // The *.json files in a folder and its subfolders, sorted, as UTF-8 paths; nullopt when
+    // path is not a folder.
+    virtual std::optional<std::vector<std::string>> DocumentsIn(const std::string& path) = 0;
+    // The run's input matrices, made once; gemm::Cancelled at a stop request.
+    virtual gemm::InputMatrices MakeInputs(std::stop_token stopToken) = 0;
+    // Keeps the backend contract: progress 0..5, gemm::Cancelled, std::exception. Runs on
+    // several cards may run at once, each on its own thread, all reading the same inputs.
+    virtual BenchmarkResult Run(const GpuTarget& target, const gemm::InputMatrices& inputs,
+                                std::stop_token stopToken, const gemm::ProgressCallback& progress) = 0;
 };
 
 }  // namespace cli

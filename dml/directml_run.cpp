@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -57,11 +59,11 @@ public:
     std::vector<BlockWork> blocks;
 };
 
-}  // namespace
-
-BenchmarkResult RunDirectMl(DmlPlatform& platform, AdapterLuid adapterLuid,
-                            std::stop_token stopToken, const ProgressCallback& progress,
-                            const InputGenerator& generate) {
+// The run; inputsFor gives the matrices when the run is ready to upload them, and they stay
+// unchanged until it returns.
+BenchmarkResult RunOnAdapter(DmlPlatform& platform, AdapterLuid adapterLuid, const std::stop_token& stopToken,
+                             const ProgressCallback& progress,
+                             const std::function<const InputMatrices&(const std::stop_token&)>& inputsFor) {
     // Locals are declared in order of acquisition, so every exit releases them in reverse
     // and unloads the library last.
     LibraryHandle library(platform, platform.LoadDirectMl());
@@ -144,7 +146,7 @@ BenchmarkResult RunDirectMl(DmlPlatform& platform, AdapterLuid adapterLuid,
         persistent ? WholeBuffer(persistent, opProps.persistentResourceSize) : BufferBinding{};
     platform.BindOutputs(initTable.get(), std::span(&initOutput, 1));
 
-    const InputMatrices inputs = generate(stopToken);
+    const InputMatrices& inputs = inputsFor(stopToken);
 
     ComRef upload = CreateBuffer(platform, device.get(), 2 * kMatrixBytes, HeapType::Upload,
                                  ResourceState::GenericRead);
@@ -274,6 +276,24 @@ BenchmarkResult RunDirectMl(DmlPlatform& platform, AdapterLuid adapterLuid,
     std::uint16_t values[3] = {};
     ReadBack(platform, readback.get(), values, sizeof values);
     return ValidatedResult(series, inputs, values, inputsHash.Get());
+}
+
+}  // namespace
+
+BenchmarkResult RunDirectMl(DmlPlatform& platform, AdapterLuid adapterLuid,
+                            std::stop_token stopToken, const ProgressCallback& progress,
+                            const InputGenerator& generate) {
+    std::optional<InputMatrices> generated;
+    return RunOnAdapter(platform, adapterLuid, stopToken, progress,
+                        [&](const std::stop_token& stop) -> const InputMatrices& {
+                            return generated.emplace(generate(stop));
+                        });
+}
+
+BenchmarkResult RunDirectMl(DmlPlatform& platform, AdapterLuid adapterLuid, const InputMatrices& inputs,
+                            std::stop_token stopToken, const ProgressCallback& progress) {
+    return RunOnAdapter(platform, adapterLuid, stopToken, progress,
+                        [&](const std::stop_token&) -> const InputMatrices& { return inputs; });
 }
 
 }  // namespace gemm

@@ -473,6 +473,12 @@ BenchmarkResult RunDirectMl(AdapterLuid adapterLuid, std::stop_token stopToken,
     return RunDirectMl(platform, adapterLuid, std::move(stopToken), progress, MakeInputMatrices);
 }
 
+BenchmarkResult RunDirectMl(AdapterLuid adapterLuid, const InputMatrices& inputs, std::stop_token stopToken,
+                            const ProgressCallback& progress) {
+    Win32DmlPlatform platform;
+    return RunDirectMl(platform, adapterLuid, inputs, std::move(stopToken), progress);
+}
+
 std::vector<GpuTarget> FindDirectMlAdapters() {
     Win32DmlPlatform platform;
     return FindDirectMlAdapters(platform);
