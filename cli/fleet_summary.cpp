@@ -20,10 +20,6 @@ std::string Beginning(const std::string& text) {
     return text.substr(0, end) + "...";
 }
 
-bool IsAny(Verdict verdict, std::initializer_list<Verdict> verdicts) {
-    return std::find(verdicts.begin(), verdicts.end(), verdict) != verdicts.end();
-}
-
 }  // namespace
 
 void AddDocument(FleetRecord& fleet, const std::string& path, const RunRecord& run) {
@@ -97,7 +93,7 @@ ExitCode FleetExitCode(const FleetRecord& fleet) {
     if (runsAre({RunStatus::NoCompatibleGpu, RunStatus::TargetNotReady, RunStatus::TargetOutOfRange})) {
         return ExitCode::NoCompatibleGpu;
     }
-    if (cardsAre([](const FleetCard& card) { return IsAny(card.verdict->verdict, {Verdict::Slow, Verdict::Throttled}); })) {
+    if (cardsAre([](const FleetCard& card) { return card.verdict->verdict != Verdict::Ok; })) {  // slow, throttled
         return ExitCode::SlowOrThrottled;
     }
     return ExitCode::Success;
