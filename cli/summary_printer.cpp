@@ -134,8 +134,8 @@ std::string PrintVerdictLines(const RunRecord& run) {
         if (!card.verdict || card.verdict->verdict == Verdict::Ok) continue;
         if (!run.allTargets && card.status != RunStatus::Completed) continue;
         const double medianMs = card.result ? card.result->median.msPerMultiplication : 0.0;
-        std::string line = "[" + std::to_string(card.index) + "] " +
-                           WideToUtf8(VerdictText(card.verdict->verdict).Get(run.language) + L": " +
+        std::string line = WideToUtf8(L"[" + FormatCount(card.index) + L"] " +
+                                      VerdictText(card.verdict->verdict).Get(run.language) + L": " +
                                       VerdictDetail(*card.verdict, medianMs, card.errorText, run.language));
         for (const std::string* id : {&card.pciBusId, &card.details.uuid}) {
             if (!id->empty()) line += " \u00B7 " + *id;
