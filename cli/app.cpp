@@ -179,7 +179,8 @@ void MeasureCard(CardRuns& runs, std::size_t slot, const gemm::InputMatrices& in
                 const SeriesBoundary boundary = SeriesBoundaryAt(value);
                 if (boundary.ended > 0) {
                     SeriesClocks ended = sampler->End();
-                    runs.Update(slot, [&](CardRecord& card, RunRecord&) { card.clocks.series.push_back(std::move(ended)); });
+                    runs.Update(slot,
+                                [&](CardRecord& card, RunRecord&) { card.clocks.series.push_back(std::move(ended)); });
                 }
                 if (boundary.started > 0) sampler->Begin(boundary.started);
             }

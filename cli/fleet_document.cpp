@@ -7,12 +7,12 @@
 namespace cli {
 namespace {
 
-void TextOrNull(JsonWriter& w, const std::string& text) {
-    if (text.empty()) {
-        w.Null();
-    } else {
-        w.String(text);
-    }
+// Where an entry comes from: its document and the machine that wrote it.
+void WriteSource(JsonWriter& w, const FleetDocument& document) {
+    w.Key("file");
+    w.String(document.path);
+    w.Key("host");
+    StringOrNull(w, document.host);
 }
 
 void WriteModels(JsonWriter& w, const FleetRecord& fleet) {
@@ -33,7 +33,7 @@ void WriteModels(JsonWriter& w, const FleetRecord& fleet) {
         for (const auto& [key, value] : {std::pair{"minMs", t.minMs}, std::pair{"medianMs", t.medianMs},
                                          std::pair{"maxMs", t.maxMs}}) {
             w.Key(key);
-            if (t.completed) w.Number(value); else w.Null();
+            NumberOrNull(w, t.completed > 0, value);
         }
         w.EndObject();
     }
@@ -41,20 +41,16 @@ void WriteModels(JsonWriter& w, const FleetRecord& fleet) {
 }
 
 void WriteCard(JsonWriter& w, const FleetRecord& fleet, const FleetCard& card) {
-    const FleetDocument& document = fleet.documents[card.document];
     w.BeginObject();
-    w.Key("file");
-    w.String(document.path);
-    w.Key("host");
-    TextOrNull(w, document.host);
+    WriteSource(w, fleet.documents[card.document]);
     w.Key("index");
     w.Unsigned(card.index);
     w.Key("model");
     w.Unsigned(card.model);
     w.Key("pciBusId");
-    TextOrNull(w, card.pciBusId);
+    StringOrNull(w, card.pciBusId);
     w.Key("uuid");
-    TextOrNull(w, card.uuid);
+    StringOrNull(w, card.uuid);
     w.Key("outcome");
     w.String(RunStatusName(card.status));
     w.Key("verdict");
@@ -69,9 +65,9 @@ void WriteCard(JsonWriter& w, const FleetRecord& fleet, const FleetCard& card) {
     w.EndArray();
     const bool measured = card.status == RunStatus::Completed;
     w.Key("medianMs");
-    if (measured) w.Number(card.medianMs); else w.Null();
+    NumberOrNull(w, measured, card.medianMs);
     w.Key("vsModelMedianPercent");
-    if (measured) w.Number(PercentAboveModel(card.medianMs, card.verdict->modelMedianMs)); else w.Null();
+    NumberOrNull(w, measured, measured ? PercentAboveModel(card.medianMs, card.verdict->modelMedianMs) : 0.0);
     w.Key("error");
     if (card.status == RunStatus::Error) w.String(card.errorText); else w.Null();
     w.EndObject();
@@ -112,12 +108,8 @@ std::string WriteFleetDocument(const FleetRecord& fleet, const BuildInfo& tool) 
     w.Key("runsWithoutCards");
     w.BeginArray();
     for (const RunWithoutCard& run : fleet.runsWithoutCards) {
-        const FleetDocument& document = fleet.documents[run.document];
         w.BeginObject();
-        w.Key("file");
-        w.String(document.path);
-        w.Key("host");
-        TextOrNull(w, document.host);
+        WriteSource(w, fleet.documents[run.document]);
         w.Key("outcome");
         w.String(RunStatusName(run.status));
         w.Key("error");

@@ -71,7 +71,8 @@ std::string PrintFleetSummary(const FleetRecord& fleet, Language lang) {
         std::vector<std::size_t> counts(fleet.models.size());
         for (const FleetCard& card : fleet.cards) ++counts[card.model];
         std::wstring table = L'\n' + PadRight(en ? L"Model" : L"Модель", width) +
-                             PadRight(en ? L"Cards" : L"Видеокарт", kColumn) + PadRight(en ? L"Minimum" : L"Минимум", kColumn) +
+                             PadRight(en ? L"Cards" : L"Видеокарт", kColumn) +
+                             PadRight(en ? L"Minimum" : L"Минимум", kColumn) +
                              PadRight(en ? L"Median" : L"Медиана", kColumn) + (en ? L"Maximum" : L"Максимум") + L'\n';
         for (std::size_t m = 0; m < fleet.models.size(); ++m) {
             const ModelTimes& t = fleet.times[m];

@@ -51,22 +51,6 @@ const char* ValidationName(const CardRecord& card) {
     return "notReached";
 }
 
-void StringOrNull(JsonWriter& w, const std::string& text) {
-    if (text.empty()) {
-        w.Null();
-    } else {
-        w.String(text);
-    }
-}
-
-void NumberOrNull(JsonWriter& w, bool present, double value) {
-    if (present) {
-        w.Number(value);
-    } else {
-        w.Null();
-    }
-}
-
 void Timing(JsonWriter& w, const SeriesTiming& timing) {
     w.BeginObject();
     w.Key("msPerMultiplication");

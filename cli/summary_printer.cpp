@@ -111,8 +111,9 @@ std::string PrintCardsTable(const RunRecord& run) {
     }
     nameWidth += 3;
     constexpr std::size_t kColumn = 12;
-    std::wstring text = PadRight(en ? L"Card" : L"Видеокарта", nameWidth) + PadRight(en ? L"Median" : L"Медиана", kColumn) +
-                        PadRight(L"TFLOPS", kColumn) + (en ? L"Verdict" : L"Вердикт") + L'\n';
+    std::wstring text = PadRight(en ? L"Card" : L"Видеокарта", nameWidth) +
+                        PadRight(en ? L"Median" : L"Медиана", kColumn) + PadRight(L"TFLOPS", kColumn) +
+                        (en ? L"Verdict" : L"Вердикт") + L'\n';
     for (std::size_t i = 0; i < run.cards.size(); ++i) {
         const CardRecord& card = run.cards[i];
         std::wstring row = PadRight(names[i], nameWidth);
