@@ -92,6 +92,29 @@ std::vector<std::string> NewestPythonFirst(const std::vector<std::string>& names
     return ordered;
 }
 
+// An absolute path without ".", ".." and repeated or trailing separators, by its text alone:
+// "/a/./b/../c/" is "/a/c".
+std::string NormalPosixPath(const std::string& path) {
+    std::vector<std::string> parts;
+    for (std::size_t start = 0; start <= path.size();) {
+        const std::size_t end = std::min(path.find('/', start), path.size());
+        const std::string part = path.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty()) {
+                parts.pop_back();
+            }
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string normal;
+    for (const auto& part : parts) {
+        normal += '/' + part;
+    }
+    return normal.empty() ? std::string("/") : normal;
+}
+
 std::string PosixParent(const std::string& path) {
     const auto last = path.find_last_of('/');
     if (last == std::string::npos) {
@@ -290,9 +313,8 @@ std::optional<std::string> LinuxCublasOverride(const CublasSearchInputs<char>& i
     if (!IsPosixAbsolute(named) && !inputs.currentDirectory.empty()) {
         named = JoinPosix(inputs.currentDirectory, named);
     }
-    named = std::filesystem::path(named).lexically_normal().string();
-    if (named.size() > 1 && named.back() == '/') {
-        named.pop_back();
+    if (IsPosixAbsolute(named)) {
+        named = NormalPosixPath(named);
     }
     if (inputs.isDirectory && inputs.isDirectory(named)) {
         named = JoinPosix(named, "libcublas.so." + VersionPart<std::string>(kRequiredCudaVersion / 1000));

@@ -323,6 +323,7 @@ TEST(LinuxCublasOverride, NamesAFileOrTheLibraryInADirectory) {
         {"/missing/dir", "/missing/dir"},  // tried as a file, and reported as not there
         {"./libs", "/work/run/libs/libcublas.so.13"},
         {"../other/libcublas.so.13", "/work/other/libcublas.so.13"},
+        {"//opt/./blas", "/opt/blas/libcublas.so.13"},
     };
     for (const auto& [value, expected] : cases) {
         machine.variables["MIVARO_CUBLAS"] = value;
