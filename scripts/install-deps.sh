@@ -13,6 +13,9 @@ packages=(
   # The fuzz targets (scripts/fuzz.sh): clang, its fuzzer and sanitizer runtimes, and
   # llvm-symbolizer for readable reports.
   clang libclang-rt-14-dev llvm
+  # The Debian 11 system root of the released Linux mivaro-cli (scripts/make-debian11-sysroot.sh):
+  # the keys that sign Debian's older releases.
+  debian-archive-keyring
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -28,3 +31,6 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo_cmd apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+# The Debian 11 system root that the released Linux mivaro-cli is built against
+# (cmake/debian11-x86_64.cmake), fetched once so that later builds need no network.
+"$(dirname "$0")/make-debian11-sysroot.sh" "$(dirname "$0")/../build/debian11-sysroot"
