@@ -2,6 +2,7 @@
 
 #include <dwmapi.h>
 
+#include "core/system_library.h"
 #include "discovery/cuda_status_dialog.h"
 #include "discovery/target_list.h"
 #include "dml/adapter_discovery.h"
@@ -231,12 +232,15 @@ std::size_t App::DiscoverTestTargets() {
 }
 
 void App::SetWindowFrame() const {
+    using SetAttribute = decltype(DwmSetWindowAttribute);
+    static auto* const setAttribute = system_library::Find<SetAttribute>(L"dwmapi.dll", "DwmSetWindowAttribute");
+    if (setAttribute == nullptr) return;
     const DWORD corner = 2;                    // DWMWCP_ROUND
     const COLORREF caption = ToColorRef(palette::kBand);
     const COLORREF captionText = ToColorRef(palette::kDarkText);
-    DwmSetWindowAttribute(hwnd, 33, &corner, sizeof(corner));       // DWMWA_WINDOW_CORNER_PREFERENCE
-    DwmSetWindowAttribute(hwnd, 35, &caption, sizeof(caption));     // DWMWA_CAPTION_COLOR
-    DwmSetWindowAttribute(hwnd, 36, &captionText, sizeof(captionText));  // DWMWA_TEXT_COLOR
+    setAttribute(hwnd, 33, &corner, sizeof(corner));             // DWMWA_WINDOW_CORNER_PREFERENCE
+    setAttribute(hwnd, 35, &caption, sizeof(caption));           // DWMWA_CAPTION_COLOR
+    setAttribute(hwnd, 36, &captionText, sizeof(captionText));  // DWMWA_TEXT_COLOR
 }
 
 const GpuTarget* App::SelectedTarget() const {
