@@ -479,8 +479,9 @@ void Win32DmlPlatform::RecordDispatch(Handle recorder, Handle list, Handle dispa
 
 BenchmarkResult RunDirectMl(AdapterLuid adapterLuid, std::stop_token stopToken,
                             const ProgressCallback& progress) {
+    static AbandonedAdapters abandoned;  // for the life of the process, as the devices are
     Win32DmlPlatform platform;
-    return RunDirectMl(platform, adapterLuid, std::move(stopToken), progress, MakeInputMatrices);
+    return RunDirectMl(platform, adapterLuid, std::move(stopToken), progress, MakeInputMatrices, abandoned);
 }
 
 std::vector<GpuTarget> FindDirectMlAdapters() {

@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "dml/directml_run.h"
 #include "presentation/chart_model.h"
 #include "presentation/control_texts.h"
 #include "resources/resource.h"
@@ -592,6 +593,16 @@ TEST_F(RunTest, AFailingRunShowsTheErrorAndNoResult) {
     };
     ClickRun();
     EXPECT_TRUE(StatusBecomes(L"Ошибка теста: "));
+
+    // A card whose earlier run left its objects behind: the refusal is the whole message.
+    services.backend = [](std::stop_token, const gemm::ProgressCallback&) -> BenchmarkResult {
+        throw gemm::AdapterNeedsRestart();
+    };
+    ClickRun();
+    EXPECT_TRUE(StatusBecomes(gemm::AdapterNeedsRestartMessage().ru));
+    SetLanguage(Language::English);
+    EXPECT_EQ(Text(IDC_STATUS), L"An earlier run on this graphics card could not be finished. Restart the program to "
+                                L"test it again.");
 }
 
 TEST_F(RunTest, StartIsRefusedWhileARunIsInProgress) {
