@@ -39,8 +39,10 @@ public:
     D3d12Context(DmlPlatform& platform, Handle device);
 
     // Executes one closed list and waits for it; fails when the device was lost meanwhile.
-    // When the wait cannot be set up or fails, the platform's objects are abandoned unless
-    // the device was removed (see DmlPlatform::AbandonObjects).
+    // When the event cannot be armed or the wait on it fails, the work is waited for without
+    // the event before the failure is reported. Only when the fence cannot be signalled (or
+    // not even that wait is possible) are the platform's objects abandoned, unless the device
+    // was removed (see DmlPlatform::AbandonObjects).
     void SubmitAndWait(Handle device, Handle list);
 
     ComRef queue;
@@ -51,6 +53,8 @@ public:
     std::uint64_t fenceValue = 0;
 
 private:
+    [[noreturn]] void WaitWithoutEventAndFail(Handle device, const std::string& text);
+
     DmlPlatform* platform_;
 };
 

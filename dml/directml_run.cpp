@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "core/utf8.h"
 #include "dml/d3d12_context.h"
 
 namespace gemm {
@@ -57,11 +58,8 @@ public:
     std::vector<BlockWork> blocks;
 };
 
-}  // namespace
-
-BenchmarkResult RunDirectMl(DmlPlatform& platform, AdapterLuid adapterLuid,
-                            std::stop_token stopToken, const ProgressCallback& progress,
-                            const InputGenerator& generate) {
+BenchmarkResult Run(DmlPlatform& platform, AdapterLuid adapterLuid, std::stop_token stopToken,
+                    const ProgressCallback& progress, const InputGenerator& generate) {
     // Locals are declared in order of acquisition, so every exit releases them in reverse
     // and unloads the library last.
     LibraryHandle library(platform, platform.LoadDirectMl());
@@ -274,6 +272,38 @@ BenchmarkResult RunDirectMl(DmlPlatform& platform, AdapterLuid adapterLuid,
     std::uint16_t values[3] = {};
     ReadBack(platform, readback.get(), values, sizeof values);
     return ValidatedResult(series, inputs, values, inputsHash.Get());
+}
+
+}  // namespace
+
+bool AbandonedAdapters::Contains(AdapterLuid luid) const {
+    const std::lock_guard lock(mutex_);
+    return std::find(luids_.begin(), luids_.end(), luid) != luids_.end();
+}
+
+void AbandonedAdapters::Add(AdapterLuid luid) {
+    const std::lock_guard lock(mutex_);
+    if (std::find(luids_.begin(), luids_.end(), luid) == luids_.end()) luids_.push_back(luid);
+}
+
+TextPair AdapterNeedsRestartMessage() {
+    return {L"Предыдущий тест на этой видеокарте не удалось завершить. Перезапустите программу, чтобы снова "
+            L"протестировать её.",
+            L"An earlier run on this graphics card could not be finished. Restart the program to test it again."};
+}
+
+AdapterNeedsRestart::AdapterNeedsRestart() : std::runtime_error(WideToUtf8(AdapterNeedsRestartMessage().en)) {}
+
+BenchmarkResult RunDirectMl(DmlPlatform& platform, AdapterLuid adapterLuid,
+                            std::stop_token stopToken, const ProgressCallback& progress,
+                            const InputGenerator& generate, AbandonedAdapters& abandoned) {
+    if (abandoned.Contains(adapterLuid)) throw AdapterNeedsRestart();
+    try {
+        return Run(platform, adapterLuid, std::move(stopToken), progress, generate);
+    } catch (...) {
+        if (platform.ObjectsAbandoned()) abandoned.Add(adapterLuid);
+        throw;
+    }
 }
 
 }  // namespace gemm

@@ -6,6 +6,8 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   wine wine64 xvfb x11-utils imagemagick
+  # A font of Segoe UI's size for the windows under Wine (scripts/wine-session.sh).
+  fonts-open-sans
   # The Vulkan loader, which Wine's Direct3D 12 needs and wine64 only recommends, the one
   # library of the provisioned lavapipe driver that nothing above brings along, and the
   # headers that build the Vulkan layer of the discrete DirectML tests.
