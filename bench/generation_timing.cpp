@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
     const gemm::SimdPath path = gemm::FastestSimdPath();
     Times plainTimes;
     Times productTimes;
-    gemm::InputMatrices plain;
+    bench::PlainMatrices plain;
     gemm::InputMatrices product;
     for (int round = 0; round < rounds; ++round) {
         const auto timePlain = [&] { Measure(plainTimes, [&] { plain = bench::PlainInputMatrices(); }); };

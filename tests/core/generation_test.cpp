@@ -113,7 +113,7 @@ TEST(HalfStreamTest, EveryPathMatchesSequentialInAnyPieces) {
     // Pieces of odd and even length, shorter and longer than an engine block, so that a
     // kept second value and partly used blocks carry over between calls.
     const std::size_t pieces[] = {1, 2, 3, 623, 624, 625, 1, 5000, 77777, 1 << 20, 3, 1 << 21};
-    std::vector<std::uint16_t> expected;
+    gemm::HalfMatrix expected;
     const auto sequential = gemm::MakeSequentialStream();
     for (const std::size_t piece : pieces) {
         sequential->Append(expected, piece);
@@ -123,7 +123,7 @@ TEST(HalfStreamTest, EveryPathMatchesSequentialInAnyPieces) {
             continue;
         }
         const auto batched = gemm::MakeBatchedStream(path);
-        std::vector<std::uint16_t> actual;
+        gemm::HalfMatrix actual;
         for (const std::size_t piece : pieces) {
             batched->Append(actual, piece);
         }
