@@ -5,7 +5,6 @@
 #include <memory>
 #include <random>
 #include <stop_token>
-#include <vector>
 
 #include "core/benchmark.h"
 #include "core/input_matrices.h"
@@ -129,20 +128,6 @@ TEST(HalfStreamTest, EveryPathMatchesSequentialInAnyPieces) {
         }
         EXPECT_TRUE(actual == expected) << gemm::SimdPathName(path);
     }
-}
-
-TEST(HalfStreamTest, SequentialReferenceGivesTheProductMatrices) {
-    if (!kOptimisedBuild) {
-        GTEST_SKIP() << "full-size regeneration runs in optimised builds";
-    }
-    int asked = 0;
-    const gemm::InputMatrices reference = gemm::GenerateInputMatrices(*gemm::MakeSequentialStream(), [&] {
-        ++asked;
-        return false;
-    });
-    EXPECT_TRUE(reference.a == ProductMatrices().a);
-    EXPECT_TRUE(reference.b == ProductMatrices().b);
-    EXPECT_EQ(asked, 2 * 64);  // once per 2^20 elements of each matrix
 }
 
 // When the stop is asked for does not depend on the stream; the product's stream is used.
