@@ -42,9 +42,9 @@ ComRef CreateBuffer(DmlPlatform& platform, Handle device, std::uint64_t bytes, H
 }
 
 void UploadMatrix(DmlPlatform& platform, Handle uploadBuffer,
-                  const std::vector<std::uint16_t>& matrix, std::uint64_t offset) {
+                  std::span<const std::uint16_t> matrix, std::uint64_t offset) {
     constexpr std::uint64_t bytes = BenchmarkPlan::bytesPerMatrix;
-    // Copying a fixed size out of a shorter vector would read past its end.
+    // Copying a fixed size out of a shorter matrix would read past its end.
     if (matrix.size() * sizeof(std::uint16_t) != bytes) {
         throw std::logic_error("UploadMatrix needs a whole 8192 x 8192 matrix");
     }

@@ -5,8 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
-#include <vector>
 
 #include "dml/platform.h"
 
@@ -27,7 +27,7 @@ ComRef CreateBuffer(DmlPlatform& platform, Handle device, std::uint64_t bytes, H
 
 // Copies one whole 8192 x 8192 FP16 matrix into an upload buffer at the byte offset.
 void UploadMatrix(DmlPlatform& platform, Handle uploadBuffer,
-                  const std::vector<std::uint16_t>& matrix, std::uint64_t offset);
+                  std::span<const std::uint16_t> matrix, std::uint64_t offset);
 
 // Copies the first `bytes` bytes of a readback buffer to `destination`.
 void ReadBack(DmlPlatform& platform, Handle readbackBuffer, void* destination, std::size_t bytes);
