@@ -20,13 +20,12 @@
 
 namespace {
 
-using Generator = gemm::InputMatrices (*)();
-
 gemm::InputMatrices ProductInputMatrices() {
     return gemm::MakeInputMatrices(std::stop_token{});
 }
 
-void Generation(benchmark::State& state, Generator generate) {
+template <auto generate>
+void Generation(benchmark::State& state) {
     for (auto _ : state) {
         benchmark::DoNotOptimize(generate());
     }
@@ -93,13 +92,11 @@ int main(int argc, char** argv) {
     args.insert(args.begin() + 1, interleave);  // later command-line flags still win
     int count = static_cast<int>(args.size());
     benchmark::Initialize(&count, args.data());
-    const std::pair<const char*, Generator> methods[] = {{kPlain, &bench::PlainInputMatrices},
-                                                         {kProduct, &ProductInputMatrices}};
-    for (const auto& [name, generate] : methods) {
-        benchmark::RegisterBenchmark(name, Generation, generate)
-            ->Unit(benchmark::kMillisecond)
-            ->Iterations(1)
-            ->Repetitions(5);
+    using Method = void (*)(benchmark::State&);
+    const std::pair<const char*, Method> methods[] = {{kPlain, &Generation<&bench::PlainInputMatrices>},
+                                                      {kProduct, &Generation<&ProductInputMatrices>}};
+    for (const auto& [name, method] : methods) {
+        benchmark::RegisterBenchmark(name, method)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
     }
     if (benchmark::ReportUnrecognizedArguments(count, args.data())) {
         return 1;

@@ -1,7 +1,7 @@
 #pragma once
 // The baseline that matrix preparation is measured against: the loop a competent engineer
 // writes from the description of A and B, with std::mt19937, the polar method with the C
-// runtime's logarithm, gemm::FloatToHalf, straight into the two vectors. It is also the
+// runtime's logarithm, gemm::FloatToHalf, straight into two plain vectors. It is also the
 // generator as it was before the logarithm became our own, so comparing its output with
 // the product's counts the elements that this change moved.
 
@@ -10,15 +10,21 @@
 #include <cstddef>
 #include <cstdint>
 #include <random>
+#include <vector>
 
 #include "core/benchmark.h"
 #include "core/input_matrices.h"
 
 namespace bench {
 
-inline gemm::InputMatrices PlainInputMatrices() {
+struct PlainMatrices {
+    std::vector<std::uint16_t> a;
+    std::vector<std::uint16_t> b;
+};
+
+inline PlainMatrices PlainInputMatrices() {
     const auto elements = static_cast<std::size_t>(BenchmarkPlan::elementsPerMatrix);
-    gemm::InputMatrices inputs{std::vector<std::uint16_t>(elements), std::vector<std::uint16_t>(elements)};
+    PlainMatrices inputs{std::vector<std::uint16_t>(elements), std::vector<std::uint16_t>(elements)};
     std::mt19937 engine(4060);
     const auto uniform = [&engine] { return static_cast<float>(engine() >> 8) * 0x1p-24f; };
     float kept = 0.0f;
@@ -59,10 +65,10 @@ inline gemm::InputMatrices PlainInputMatrices() {
     return inputs;
 }
 
-inline std::size_t CountDifferingElements(const gemm::InputMatrices& x, const gemm::InputMatrices& y) {
+inline std::size_t CountDifferingElements(const PlainMatrices& plain, const gemm::InputMatrices& product) {
     std::size_t differing = 0;
-    for (std::size_t i = 0; i < x.a.size(); ++i) {
-        differing += (x.a[i] != y.a[i] ? 1 : 0) + (x.b[i] != y.b[i] ? 1 : 0);
+    for (std::size_t i = 0; i < plain.a.size(); ++i) {
+        differing += (plain.a[i] != product.a[i] ? 1 : 0) + (plain.b[i] != product.b[i] ? 1 : 0);
     }
     return differing;
 }

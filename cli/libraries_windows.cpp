@@ -4,8 +4,9 @@
 
 #include <windows.h>
 
-#include "cuda/nvidia_api.h"
+#include "core/system_library.h"
 #include "core/utf8.h"
+#include "cuda/nvidia_api.h"
 
 namespace cli {
 namespace {
@@ -18,14 +19,20 @@ std::string ModulePath(HMODULE module) {
 }
 
 std::string FileVersion(const std::wstring& path) {
+    static auto* const infoSizeOf =
+        system_library::Find<decltype(GetFileVersionInfoSizeW)>(L"version.dll", "GetFileVersionInfoSizeW");
+    static auto* const infoOf =
+        system_library::Find<decltype(GetFileVersionInfoW)>(L"version.dll", "GetFileVersionInfoW");
+    static auto* const queryValue = system_library::Find<decltype(VerQueryValueW)>(L"version.dll", "VerQueryValueW");
+    if (infoSizeOf == nullptr || infoOf == nullptr || queryValue == nullptr) return {};
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    const DWORD size = infoSizeOf(path.c_str(), &ignored);
     if (size == 0) return {};
     std::vector<unsigned char> data(size);
-    if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return {};
+    if (!infoOf(path.c_str(), 0, size, data.data())) return {};
     VS_FIXEDFILEINFO* info = nullptr;
     UINT infoSize = 0;
-    if (!VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &infoSize) || info == nullptr ||
+    if (!queryValue(data.data(), L"\\", reinterpret_cast<void**>(&info), &infoSize) || info == nullptr ||
         infoSize < sizeof(VS_FIXEDFILEINFO)) {
         return {};
     }

@@ -13,11 +13,13 @@
 #include "cli/terminal_text.h"
 
 #ifdef _WIN32
+#include "core/system_library.h"
 #include "core/utf8.h"
 
 // The wide entry point: narrow arguments arrive in the ANSI code page, which cannot hold every
 // file name (a Cyrillic user folder under an English locale); the runner works in UTF-8.
 int wmain(int argc, wchar_t** argv) {
+    system_library::SearchSystemDirectoryOnly();
     std::vector<std::string> utf8Args;
     for (int i = 1; i < argc; ++i) utf8Args.push_back(WideToUtf8(argv[i]));
     const std::vector<std::string_view> args(utf8Args.begin(), utf8Args.end());

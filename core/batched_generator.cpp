@@ -16,13 +16,13 @@ class BatchedHalfStream final : public HalfStream {
 public:
     explicit BatchedHalfStream(SimdPath path) : kernels_(KernelsFor(path)), engine_(kGeneratorSeed, path) {}
 
-    void Append(std::vector<std::uint16_t>& out, std::size_t count) override {
+    void Append(HalfMatrix& out, std::size_t count) override {
         while (count > 0) {
             if (next_ == available_) {
                 NextBlock();
             }
             const std::size_t take = std::min(count, available_ - next_);
-            out.insert(out.end(), halves_ + next_, halves_ + next_ + take);
+            out.append(halves_ + next_, take);
             next_ += take;
             count -= take;
         }

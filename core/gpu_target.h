@@ -27,4 +27,9 @@ struct GpuTarget {
     std::uint64_t sharedMemoryBytes = 0;
     DirectMlStatus directMlStatus = DirectMlStatus::Ready;
     bool integrated = false;
+    // Which physical card a CUDA entry is, whatever CUDA_VISIBLE_DEVICES numbers it: the PCI bus
+    // id as the driver reports it ("00000000:01:00.0") and the card's UUID as nvidia-smi
+    // writes it ("GPU-" and 32 hexadecimal digits in groups); empty when unknown.
+    std::string pciBusId;
+    std::string uuid;
 };

@@ -14,7 +14,7 @@ InputMatrices GenerateInputMatrices(HalfStream& stream, const StopRequested& sto
     const auto elements = static_cast<std::size_t>(BenchmarkPlan::elementsPerMatrix);
     inputs.a.reserve(elements);
     inputs.b.reserve(elements);
-    for (std::vector<std::uint16_t>* matrix : {&inputs.a, &inputs.b}) {
+    for (HalfMatrix* matrix : {&inputs.a, &inputs.b}) {
         for (std::size_t j = 0; j < elements; j += kStopCheckInterval) {
             if (stopRequested()) {
                 throw Cancelled{};

@@ -11,12 +11,13 @@
 #include <vector>
 
 #include "core/benchmark.h"
+#include "core/half_matrix.h"
 
 namespace gemm {
 
 struct InputMatrices {
-    std::vector<std::uint16_t> a;  // FP16 bit patterns, row-major, 8192 x 8192
-    std::vector<std::uint16_t> b;
+    HalfMatrix a;  // FP16 bit patterns, row-major, 8192 x 8192
+    HalfMatrix b;
 };
 
 struct MatrixPosition {

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <vector>
 
 #include "core/generation_kernels.h"
 #include "core/input_matrices.h"
@@ -23,7 +22,7 @@ public:
     virtual ~HalfStream() = default;
     // Appends the next count values of the stream to out, whose capacity the caller has
     // reserved, so that each element is written once and never zero-filled first.
-    virtual void Append(std::vector<std::uint16_t>& out, std::size_t count) = 0;
+    virtual void Append(HalfMatrix& out, std::size_t count) = 0;
 };
 
 // std::mt19937 and the polar method, one value at a time.

@@ -9,7 +9,7 @@ namespace {
 
 class SequentialHalfStream final : public HalfStream {
 public:
-    void Append(std::vector<std::uint16_t>& out, std::size_t count) override {
+    void Append(HalfMatrix& out, std::size_t count) override {
         for (std::size_t i = 0; i < count; ++i) {
             out.push_back(FloatToHalf(Next()));
         }

@@ -1,6 +1,7 @@
 #include "cuda/cuda_devices.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "cuda/call_checks.h"
@@ -33,13 +34,19 @@ private:
     bool initialized_ = false;
 };
 
-// The PCI subsystem vendor of the board carrying the device, or 0 when any step fails.
-std::uint32_t BoardVendorId(CudaRuntimeApi& cuda, NvmlApi& nvml, int ordinal) {
+// The device's PCI bus id as NVML accepts it; empty when the driver gives none.
+std::string PciBusId(CudaRuntimeApi& cuda, int ordinal) {
     char busId[kPciBusIdLength] = {};
-    if (cuda.cudaDeviceGetPCIBusId(busId, kPciBusIdLength, ordinal) != cudaSuccess) return 0;
+    if (cuda.cudaDeviceGetPCIBusId(busId, kPciBusIdLength, ordinal) != cudaSuccess) return {};
     busId[kPciBusIdLength - 1] = '\0';
+    return busId;
+}
+
+// The PCI subsystem vendor of the board carrying the device, or 0 when any step fails.
+std::uint32_t BoardVendorId(NvmlApi& nvml, const std::string& busId) {
+    if (busId.empty()) return 0;
     nvmlDevice_t device = nullptr;
-    if (nvml.nvmlDeviceGetHandleByPciBusId_v2(busId, &device) != NVML_SUCCESS) return 0;
+    if (nvml.nvmlDeviceGetHandleByPciBusId_v2(busId.c_str(), &device) != NVML_SUCCESS) return 0;
     nvmlPciInfo_t pci{};
     if (nvml.nvmlDeviceGetPciInfo_v3(device, &pci) != NVML_SUCCESS) return 0;
     return pci.pciSubSystemId & 0xFFFFu;
@@ -62,7 +69,9 @@ std::vector<GpuTarget> EnumerateCudaDevices(CudaRuntimeApi& cuda, NvmlApi& nvml,
         const char* nameLimit = prop.name + sizeof prop.name;
         target.name.assign(nameBegin, std::find(nameBegin, nameLimit, '\0'));
         target.dedicatedMemoryBytes = prop.totalGlobalMem;
-        target.boardVendorId = session.Usable() ? BoardVendorId(cuda, nvml, ordinal) : 0;
+        target.pciBusId = PciBusId(cuda, ordinal);
+        target.uuid = FormatGpuUuid(prop.uuid);
+        target.boardVendorId = session.Usable() ? BoardVendorId(nvml, target.pciBusId) : 0;
         target.backend = BackendKind::Cuda;
         target.adapterLuid = AdapterLuid{};
         target.sharedMemoryBytes = 0;
@@ -71,6 +80,20 @@ std::vector<GpuTarget> EnumerateCudaDevices(CudaRuntimeApi& cuda, NvmlApi& nvml,
         targets.push_back(std::move(target));
     }
     return targets;
+}
+
+std::string FormatGpuUuid(const cudaUUID_t& uuid) {
+    if (std::all_of(std::begin(uuid.bytes), std::end(uuid.bytes), [](unsigned char byte) { return byte == 0; })) {
+        return {};
+    }
+    constexpr char kDigits[] = "0123456789abcdef";
+    std::string text = "GPU-";
+    for (std::size_t i = 0; i < sizeof uuid.bytes; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10) text += '-';
+        text += kDigits[uuid.bytes[i] >> 4];
+        text += kDigits[uuid.bytes[i] & 0xF];
+    }
+    return text;
 }
 
 std::vector<GpuTarget> EnumerateCudaDevices(int deviceCount) {

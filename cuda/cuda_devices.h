@@ -1,7 +1,9 @@
 #pragma once
-// The CUDA devices as test targets: name and memory from the CUDA calls, the board's maker
-// (the PCI subsystem vendor) from NVML when it is available.
+// The CUDA devices as test targets: name, memory, PCI bus id and UUID from the CUDA calls, the
+// board's maker (the PCI subsystem vendor) from NVML when it is available. The devices are
+// those the driver shows this process, numbered as it numbers them (CUDA_VISIBLE_DEVICES).
 
+#include <string>
 #include <vector>
 
 #include "core/gpu_target.h"
@@ -17,5 +19,9 @@ std::vector<GpuTarget> EnumerateCudaDevices(int deviceCount);
 // The same over the given tables.
 std::vector<GpuTarget> EnumerateCudaDevices(CudaRuntimeApi& cuda, NvmlApi& nvml,
                                             int deviceCount);
+
+// "GPU-1a2b3c4d-..." as nvidia-smi and CUDA_VISIBLE_DEVICES write a card's UUID; empty for the
+// all-zero UUID of a card whose identity is unknown.
+std::string FormatGpuUuid(const cudaUUID_t& uuid);
 
 }  // namespace gemm

@@ -29,6 +29,7 @@ CudaDriverModule CudaDriverModule::LoadSystem() {
     lib.Bind(f.cuDeviceTotalMem_v2, "cuDeviceTotalMem_v2");
     lib.Bind(f.cuDeviceGetPCIBusId, "cuDeviceGetPCIBusId");
     lib.Bind(f.cuDeviceGetAttribute, "cuDeviceGetAttribute");
+    lib.Bind(f.cuDeviceGetUuid, "cuDeviceGetUuid");
     lib.Bind(f.cuDevicePrimaryCtxRetain, "cuDevicePrimaryCtxRetain");
     lib.Bind(f.cuDevicePrimaryCtxRelease_v2, "cuDevicePrimaryCtxRelease_v2");
     lib.Bind(f.cuCtxGetCurrent, "cuCtxGetCurrent");

@@ -50,8 +50,10 @@ struct CudaDriverFunctions {
     CUresult (*cuEventSynchronize)(CUevent event) = nullptr;
     CUresult (*cuEventElapsedTime_v2)(float* milliseconds, CUevent start, CUevent end) = nullptr;
 
-    // Optional: what a result records about the card (compute capability, SM count).
+    // Optional: what a result records about the card (compute capability, SM count), and the
+    // card's own UUID (the _v2 call gives a MIG instance's instead).
     CUresult (*cuDeviceGetAttribute)(int* value, int attribute, CUdevice device) = nullptr;
+    CUresult (*cuDeviceGetUuid)(cudaUUID_t* uuid, CUdevice device) = nullptr;
 
     // True when every stage-2 function is present.
     bool HasRuntimeFunctions() const;

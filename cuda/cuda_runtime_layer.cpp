@@ -228,6 +228,10 @@ cudaError_t CudaRuntimeLayer::cudaGetDeviceProperties(cudaDeviceProp* prop, int 
         status != CUDA_SUCCESS) {
         return status;
     }
+    // The identity is optional: a driver without it, or failing it, leaves the bytes zero.
+    if (driver_.cuDeviceGetUuid == nullptr || driver_.cuDeviceGetUuid(&read.uuid, device) != CUDA_SUCCESS) {
+        read.uuid = cudaUUID_t{};
+    }
     *prop = read;
     return cudaSuccess;
 }

@@ -4,8 +4,11 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "core/utf8.h"
 #else
 #include <dlfcn.h>
+#include <link.h>
 #endif
 
 namespace gemm {
@@ -45,6 +48,30 @@ void DynamicLibrary::Release() {
     if (handle_ != nullptr) FreeLibrary(static_cast<HMODULE>(std::exchange(handle_, nullptr)));
 }
 
+std::string DynamicLibrary::LastLoadError() {
+    const DWORD code = GetLastError();
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+        0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message(text != nullptr ? text : L"", length);
+    if (text != nullptr) LocalFree(text);
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' ')) {
+        message.pop_back();
+    }
+    return "error " + std::to_string(code) + (message.empty() ? "" : ": " + WideToUtf8(message));
+}
+
+std::filesystem::path DynamicLibrary::LoadedFile(const std::filesystem::path& file) {
+    const HMODULE module = GetModuleHandleW(file.c_str());
+    if (module == nullptr) return {};
+    std::wstring buffer(32768, L'\0');
+    const DWORD length = GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0 || length >= buffer.size()) return {};
+    buffer.resize(length);
+    return buffer;
+}
+
 #else
 
 DynamicLibrary DynamicLibrary::LoadSystem(const std::filesystem::path& fileName) {
@@ -65,6 +92,22 @@ DynamicLibrary::Entry DynamicLibrary::Find(const char* name) const {
 
 void DynamicLibrary::Release() {
     if (handle_ != nullptr) dlclose(std::exchange(handle_, nullptr));
+}
+
+std::string DynamicLibrary::LastLoadError() {
+    const char* text = dlerror();
+    return text != nullptr ? text : "";
+}
+
+std::filesystem::path DynamicLibrary::LoadedFile(const std::filesystem::path& file) {
+    // RTLD_NOLOAD only looks among the loaded libraries; the reference it takes is given back.
+    void* handle = dlopen(file.c_str(), RTLD_LAZY | RTLD_NOLOAD);
+    if (handle == nullptr) return {};
+    std::filesystem::path where;
+    link_map* map = nullptr;
+    if (dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map != nullptr && map->l_name != nullptr) where = map->l_name;
+    dlclose(handle);
+    return where;
 }
 
 #endif

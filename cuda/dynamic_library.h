@@ -4,6 +4,7 @@
 // looked up by name, so the program starts and explains itself on machines without them.
 
 #include <filesystem>
+#include <string>
 
 namespace gemm {
 
@@ -27,6 +28,14 @@ public:
     static DynamicLibrary LoadFile(const std::filesystem::path& path);
 
     bool IsLoaded() const { return handle_ != nullptr; }
+
+    // The loader's own text (UTF-8) for the last load on this thread that failed; to be asked
+    // right after it.
+    static std::string LastLoadError();
+
+    // The file of the loaded library that a load of `file` (a path, or a bare name as the
+    // library calls itself) would return; empty when no such library is loaded.
+    static std::filesystem::path LoadedFile(const std::filesystem::path& file);
 
     // Points `entry` at the exported function `name`; nullptr (and false) when it is absent.
     template <typename Function>

@@ -22,15 +22,18 @@
 namespace gemm {
 
 // File names of the libraries. The driver's libraries come from the system; cuBLAS is loaded
-// by full path from the directory the components detection chose.
+// by full path from the directory the components detection chose, and cuBLASLt, which cuBLAS
+// calls into, from the same directory.
 #ifdef _WIN32
 inline constexpr wchar_t kCudaDriverLibraryName[] = L"nvcuda.dll";
 inline constexpr wchar_t kNvmlLibraryName[] = L"nvml.dll";
 inline constexpr wchar_t kCublasLibraryName[] = L"cublas64_13.dll";
+inline constexpr wchar_t kCublasLtLibraryName[] = L"cublasLt64_13.dll";
 #else
 inline constexpr char kCudaDriverLibraryName[] = "libcuda.so.1";
 inline constexpr char kNvmlLibraryName[] = "libnvidia-ml.so.1";
 inline constexpr char kCublasLibraryName[] = "libcublas.so.13";
+inline constexpr char kCublasLtLibraryName[] = "libcublasLt.so.13";
 #endif
 
 // The CUDA Runtime calls, plus the driver library's own version query.

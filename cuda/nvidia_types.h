@@ -35,16 +35,22 @@ enum cudaMemcpyKind : int { cudaMemcpyHostToDevice = 1, cudaMemcpyDeviceToHost =
 
 inline constexpr unsigned int cudaStreamNonBlocking = 0x01;
 
-// The device properties the program reads. The program's own runtime layer fills this
-// record, so it holds only these two members.
 // Device attributes (the CUDA Runtime and driver number them alike).
 inline constexpr int cudaDevAttrMultiProcessorCount = 16;
 inline constexpr int cudaDevAttrComputeCapabilityMajor = 75;
 inline constexpr int cudaDevAttrComputeCapabilityMinor = 76;
 
+// The 16 bytes that identify a card; all zero when unknown.
+struct cudaUUID_t {
+    unsigned char bytes[16];
+};
+
+// The device properties the program reads. The program's own runtime layer fills this
+// record, so it holds only these members.
 struct cudaDeviceProp {
     char name[256];
     std::size_t totalGlobalMem;
+    cudaUUID_t uuid;
 };
 
 // cuBLAS.

@@ -1,8 +1,13 @@
-// The places this Linux machine offers for cuBLAS: the program's path, CUDA_PATH, the
+// The places this Linux machine offers for cuBLAS: the program's path, the environment (the
+// Python environments, conda, CUDA_HOME, CUDA_PATH, MIVARO_CUBLAS), the home directory, the
 // toolkits under /usr/local, and last the system's own library search.
+
+#include <pwd.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -32,13 +37,47 @@ std::vector<std::string> List(const std::string& directory) {
     return names;
 }
 
+// $HOME, as Python takes it, else the account's home directory.
+std::string HomeDirectory() {
+    if (std::string home = Variable("HOME"); !home.empty()) {
+        return home;
+    }
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr ||
+        found->pw_dir == nullptr) {
+        return {};
+    }
+    return found->pw_dir;
+}
+
+std::string CurrentDirectory() {
+    std::error_code error;
+    const auto path = std::filesystem::current_path(error);
+    return error ? std::string() : path.string();
+}
+
+bool IsDirectory(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
+}
+
+CublasSearchInputs<char> ThisMachine() {
+    return {ProgramPath(), Variable, List, HomeDirectory(), CurrentDirectory(), IsDirectory};
+}
+
 }  // namespace
 
 std::vector<std::filesystem::path> FindCublasDirectories() {
-    CublasSearchInputs<char> inputs{ProgramPath(), Variable, List};
     std::vector<std::filesystem::path> directories;
-    for (const auto& directory : FindLinuxCublasDirectories(inputs)) {
+    for (const auto& directory : FindLinuxCublasDirectories(ThisMachine())) {
         directories.emplace_back(directory);
     }
     return directories;
+}
+
+std::optional<std::filesystem::path> CublasOverride() {
+    const std::optional<std::string> named = LinuxCublasOverride(ThisMachine());
+    return named ? std::optional<std::filesystem::path>(*named) : std::nullopt;
 }

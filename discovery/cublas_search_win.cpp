@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -53,10 +54,13 @@ std::vector<std::wstring> List(const std::wstring& directory) {
 }  // namespace
 
 std::vector<std::filesystem::path> FindCublasDirectories() {
-    CublasSearchInputs<wchar_t> inputs{ProgramPath(), Variable, List};
+    CublasSearchInputs<wchar_t> inputs{ProgramPath(), Variable, List, {}, {}, {}};
     std::vector<std::filesystem::path> directories;
     for (const auto& directory : FindCublasDirectories(inputs)) {
         directories.emplace_back(directory);
     }
     return directories;
 }
+
+// MIVARO_CUBLAS is a Linux convention; Windows searches as the window always has.
+std::optional<std::filesystem::path> CublasOverride() { return std::nullopt; }

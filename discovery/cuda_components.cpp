@@ -1,6 +1,9 @@
 #include "discovery/cuda_components.h"
 
+#include <algorithm>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace {
 
@@ -60,6 +63,58 @@ std::wstring WindowsParent(const std::wstring& path) {
     return path.substr(0, last);
 }
 
+bool IsPosixAbsolute(const std::string& path) { return !path.empty() && path.front() == '/'; }
+
+// The entries named python3.N (with a build suffix such as the free-threaded 3.13t), the
+// highest N first; for one N the plain build first.
+std::vector<std::string> NewestPythonFirst(const std::vector<std::string>& names) {
+    constexpr std::string_view kPrefix = "python3.";
+    std::vector<std::pair<int, std::string>> pythons;
+    for (const auto& name : names) {
+        if (!name.starts_with(kPrefix)) {
+            continue;
+        }
+        const auto digits = name.begin() + static_cast<std::ptrdiff_t>(kPrefix.size());
+        const auto suffix = std::find_if(digits, name.end(), [](char c) { return c < '0' || c > '9'; });
+        if (suffix == digits || suffix - digits > 3 ||
+            !std::all_of(suffix, name.end(), [](char c) { return c >= 'a' && c <= 'z'; })) {
+            continue;
+        }
+        pythons.emplace_back(std::stoi(std::string(digits, suffix)), name);
+    }
+    std::sort(pythons.begin(), pythons.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first > b.first : a.second < b.second;
+    });
+    std::vector<std::string> ordered;
+    for (auto& python : pythons) {
+        ordered.push_back(std::move(python.second));
+    }
+    return ordered;
+}
+
+// An absolute path without ".", ".." and repeated or trailing separators, by its text alone:
+// "/a/./b/../c/" is "/a/c".
+std::string NormalPosixPath(const std::string& path) {
+    std::vector<std::string> parts;
+    for (std::size_t start = 0; start <= path.size();) {
+        const std::size_t end = std::min(path.find('/', start), path.size());
+        const std::string part = path.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty()) {
+                parts.pop_back();
+            }
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string normal;
+    for (const auto& part : parts) {
+        normal += '/' + part;
+    }
+    return normal.empty() ? std::string("/") : normal;
+}
+
 std::string PosixParent(const std::string& path) {
     const auto last = path.find_last_of('/');
     if (last == std::string::npos) {
@@ -109,10 +164,14 @@ CudaComponentsState DetectCudaComponents(const PciDisplayScan& scan,
     // The first library that loads is the one used; a binding failure there is final.
     state.cublasMissing = true;
     for (const auto& file : cublasFiles) {
-        if (!probe.LoadCublas(file)) {
+        CudaComponentsProbe::CublasLoad load = probe.LoadCublas(file);
+        if (!load.loaded) {
+            state.cublasSearch.attempts.push_back({file, load.failure, std::move(load.loaderMessage)});
             continue;
         }
         state.cublasMissing = !probe.BindCublasImports();
+        state.cublasSearch.attempts.push_back(
+            {file, state.cublasMissing ? CublasAttemptOutcome::ImportsMissing : CublasAttemptOutcome::Used, {}});
         if (!state.cublasMissing) {
             probe.CublasGetProperty(kMajorVersion, &state.cublasMajor);
             probe.CublasGetProperty(kMinorVersion, &state.cublasMinor);
@@ -191,18 +250,50 @@ std::vector<std::string> FindLinuxCublasDirectories(const CublasSearchInputs<cha
     const std::string minor = VersionPart<std::string>((kRequiredCudaVersion % 1000) / 10);
 
     std::vector<std::string> directories;
-    const auto addToolkit = [&directories](const std::string& base) {
-        if (base.empty() || base.front() != '/') {
+    const auto add = [&directories](const std::string& directory) {
+        if (std::find(directories.begin(), directories.end(), directory) == directories.end()) {
+            directories.push_back(directory);
+        }
+    };
+    const auto variable = [&inputs](const char* name) {
+        std::string value = ReadVariable(inputs, std::string(name));
+        return IsPosixAbsolute(value) ? value : std::string();
+    };
+    // nvidia/cu13/lib in every lib/python3.*/site-packages of a Python prefix, newest first.
+    const std::string wheelDirectory = "site-packages/nvidia/cu" + major + "/lib";
+    const auto addWheels = [&](const std::string& prefix) {
+        if (prefix.empty()) {
             return;
         }
-        directories.push_back(JoinPosix(base, "lib64"));
-        directories.push_back(JoinPosix(base, "lib"));
+        const std::string lib = JoinPosix(prefix, "lib");
+        for (const auto& python : NewestPythonFirst(ListDirectory(inputs, lib))) {
+            add(JoinPosix(JoinPosix(lib, python), wheelDirectory));
+        }
+    };
+    const auto addToolkit = [&add](const std::string& base) {
+        if (IsPosixAbsolute(base)) {
+            add(JoinPosix(base, "lib64"));
+            add(JoinPosix(base, "lib"));
+        }
     };
 
     if (const std::string programDir = PosixParent(inputs.programPath); !programDir.empty()) {
-        directories.push_back(programDir);
+        add(programDir);
     }
-    addToolkit(ReadVariable(inputs, std::string("CUDA_PATH")));
+    const std::string condaPrefix = variable("CONDA_PREFIX");
+    addWheels(variable("VIRTUAL_ENV"));
+    addWheels(condaPrefix);
+    // The user's own packages (pip install --user), where Python puts them.
+    if (!ReadVariable(inputs, std::string("PYTHONUSERBASE")).empty()) {
+        addWheels(variable("PYTHONUSERBASE"));
+    } else if (IsPosixAbsolute(inputs.homeDirectory)) {
+        addWheels(JoinPosix(inputs.homeDirectory, ".local"));
+    }
+    if (!condaPrefix.empty()) {
+        add(JoinPosix(condaPrefix, "lib"));
+    }
+    addToolkit(variable("CUDA_HOME"));
+    addToolkit(variable("CUDA_PATH"));
     const std::string versionName = "cuda-" + major + "." + minor;
     const std::string versionPrefix = "cuda-" + major + ".";
     addToolkit(JoinPosix(localRoot, versionName));
@@ -212,4 +303,21 @@ std::vector<std::string> FindLinuxCublasDirectories(const CublasSearchInputs<cha
         }
     }
     return directories;
+}
+
+std::optional<std::string> LinuxCublasOverride(const CublasSearchInputs<char>& inputs) {
+    std::string named = ReadVariable(inputs, std::string("MIVARO_CUBLAS"));
+    if (named.empty()) {
+        return std::nullopt;
+    }
+    if (!IsPosixAbsolute(named) && !inputs.currentDirectory.empty()) {
+        named = JoinPosix(inputs.currentDirectory, named);
+    }
+    if (IsPosixAbsolute(named)) {
+        named = NormalPosixPath(named);
+    }
+    if (inputs.isDirectory && inputs.isDirectory(named)) {
+        named = JoinPosix(named, "libcublas.so." + VersionPart<std::string>(kRequiredCudaVersion / 1000));
+    }
+    return named;
 }

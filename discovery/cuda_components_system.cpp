@@ -1,18 +1,16 @@
 // The CUDA components detection over this machine's real libraries: the driver and the
-// runtime layer of the program's CUDA table, and cuBLAS loaded from the first candidate file
-// that loads and bound for the rest of the process.
+// runtime layer of the program's CUDA table, and cuBLAS, with the cuBLASLt beside it, loaded
+// from the first candidate file that loads and bound for the rest of the process.
 
 #include <filesystem>
+#include <optional>
+#include <system_error>
 #include <utility>
+#include <vector>
 
 #include "cuda/dynamic_library.h"
 #include "cuda/nvidia_api.h"
 #include "discovery/cuda_components.h"
-
-#if !defined(_WIN32)
-#include <dlfcn.h>
-#include <link.h>
-#endif
 
 namespace {
 
@@ -21,48 +19,45 @@ std::filesystem::path& BoundCublasPath() {
     return path;
 }
 
-#if defined(_WIN32)
-std::filesystem::path WhereLoaded(const std::filesystem::path& file) { return file; }
-#else
-// A bare name was found by the system's search; ask the loader where.
-std::filesystem::path WhereLoaded(const std::filesystem::path& file) {
-    if (file.has_parent_path()) {
-        return file;
-    }
-    void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_NOLOAD);
-    if (handle == nullptr) {
-        return file;
-    }
-    std::filesystem::path where = file;
-    link_map* map = nullptr;
-    if (dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map != nullptr && map->l_name != nullptr &&
-        map->l_name[0] != '\0') {
-        where = map->l_name;
-    }
-    dlclose(handle);
-    return where;
-}
-#endif
-
 class SystemCudaProbe final : public CudaComponentsProbe {
 public:
     std::optional<int> DriverGetVersion(int* version) override {
         return runtime_.cuDriverGetVersion(version);
     }
 
-    bool LoadCublas(const std::filesystem::path& file) override {
-        library_ = file.has_parent_path() ? gemm::DynamicLibrary::LoadFile(file)
-                                          : gemm::DynamicLibrary::LoadSystem(file);
+    CublasLoad LoadCublas(const std::filesystem::path& file) override {
         file_ = file;
-        return library_.IsLoaded();
+        if (!file.has_parent_path()) {  // the system's own search
+            library_ = gemm::DynamicLibrary::LoadSystem(file);
+            return Loaded(library_);
+        }
+        std::error_code error;
+        if (!std::filesystem::exists(file, error)) {
+            return {false, CublasAttemptOutcome::NotPresent, {}};
+        }
+#if !defined(_WIN32)
+        // cuBLASLt first, by its full path beside cuBLAS: cuBLAS then takes this one, already
+        // loaded under its name, and never another along LD_LIBRARY_PATH or in the loader's
+        // cache. (Windows looks for it beside cuBLAS by itself, see DynamicLibrary::LoadFile.)
+        const std::filesystem::path lt = file.parent_path() / gemm::kCublasLtLibraryName;
+        if (!std::filesystem::exists(lt, error)) {
+            return {false, CublasAttemptOutcome::CublasLtMissing, {}};
+        }
+        cublasLt_ = gemm::DynamicLibrary::LoadFile(lt);
+        if (const CublasLoad load = Loaded(cublasLt_); !load.loaded) {
+            return load;
+        }
+#endif
+        library_ = gemm::DynamicLibrary::LoadFile(file);
+        return Loaded(library_);
     }
 
     bool BindCublasImports() override {
-        const std::filesystem::path where = WhereLoaded(file_);
+        const std::filesystem::path loaded = gemm::DynamicLibrary::LoadedFile(file_);
         if (!gemm::BindCublasImports(std::move(library_))) {
             return false;
         }
-        BoundCublasPath() = where;
+        BoundCublasPath() = loaded.empty() ? file_ : loaded;
         return true;
     }
 
@@ -77,7 +72,16 @@ public:
     }
 
 private:
+    static CublasLoad Loaded(const gemm::DynamicLibrary& library) {
+        if (library.IsLoaded()) {
+            return {true, CublasAttemptOutcome::Used, {}};
+        }
+        return {false, CublasAttemptOutcome::LoadFailed, gemm::DynamicLibrary::LastLoadError()};
+    }
+
     gemm::CudaRuntimeApi& runtime_ = gemm::SystemCudaRuntime();
+    // Given back when the probe ends: a bound cuBLAS holds its cuBLASLt loaded itself.
+    gemm::DynamicLibrary cublasLt_;
     gemm::DynamicLibrary library_;
     std::filesystem::path file_;
 };
@@ -100,7 +104,16 @@ std::vector<std::filesystem::path> CublasLibraryCandidates(
 
 CudaComponentsState DetectCudaComponents(const PciDisplayScan& scan) {
     SystemCudaProbe probe;
-    return DetectCudaComponents(scan, CublasLibraryCandidates(FindCublasDirectories()), probe);
+    const std::optional<std::filesystem::path> named = CublasOverride();
+    CudaComponentsState state = DetectCudaComponents(
+        scan, named ? std::vector{*named} : CublasLibraryCandidates(FindCublasDirectories()), probe);
+    state.cublasSearch.fromOverride = named.has_value();
+    return state;
 }
 
 std::filesystem::path LoadedCublasLibraryPath() { return BoundCublasPath(); }
+
+std::filesystem::path LoadedCublasLtLibraryPath() {
+    return BoundCublasPath().empty() ? std::filesystem::path()
+                                     : gemm::DynamicLibrary::LoadedFile(gemm::kCublasLtLibraryName);
+}

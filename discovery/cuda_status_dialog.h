@@ -33,7 +33,14 @@ struct CudaStatusDialog {
     int defaultButton = kCloseButtonId;
 };
 
-CudaStatusDialog BuildCudaStatusDialog(const CudaComponentsState& state, Language language);
+// Where the advice sends the user for what is missing: the window's Windows downloads, with a
+// button for each page; or, for the console runner on Linux, the driver from the distribution
+// or NVIDIA and cuBLAS from a Python wheel, a package or the toolkit, each with the place the
+// search then finds it (only the Close button: a console has none to press).
+enum class CudaAdvice { Windows, Linux };
+
+CudaStatusDialog BuildCudaStatusDialog(const CudaComponentsState& state, Language language,
+                                       CudaAdvice advice = CudaAdvice::Windows);
 
 // The page a button opens: NVIDIA's driver download page for 100, the toolkit download
 // archive of the required version for 101; nullopt for any other id.

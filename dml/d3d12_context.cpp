@@ -42,9 +42,9 @@ ComRef CreateBuffer(DmlPlatform& platform, Handle device, std::uint64_t bytes, H
 }
 
 void UploadMatrix(DmlPlatform& platform, Handle uploadBuffer,
-                  const std::vector<std::uint16_t>& matrix, std::uint64_t offset) {
+                  std::span<const std::uint16_t> matrix, std::uint64_t offset) {
     constexpr std::uint64_t bytes = BenchmarkPlan::bytesPerMatrix;
-    // Copying a fixed size out of a shorter vector would read past its end.
+    // Copying a fixed size out of a shorter matrix would read past its end.
     if (matrix.size() * sizeof(std::uint16_t) != bytes) {
         throw std::logic_error("UploadMatrix needs a whole 8192 x 8192 matrix");
     }
@@ -82,6 +82,13 @@ ComRef Created(DmlPlatform& platform, HResult hr, Handle object, const char* lab
 
 }  // namespace
 
+// The event will not tell when the work is done; without an event, SetEventOnCompletion itself
+// blocks until the fence reaches the value, after which the objects may be released as usual.
+void D3d12Context::WaitWithoutEventAndFail(Handle device, const std::string& text) {
+    if (platform_->SetEventOnCompletion(fence.get(), fenceValue, 0) < 0) GiveUpWaiting(*platform_, device, text);
+    throw std::runtime_error(text);
+}
+
 D3d12Context::D3d12Context(DmlPlatform& platform, Handle device) : platform_(&platform) {
     // The event is made first but only tested once the four objects exist.
     EventHandle newEvent(platform, platform.CreateFenceEvent());
@@ -105,14 +112,11 @@ void D3d12Context::SubmitAndWait(Handle device, Handle commandList) {
     platform_->ExecuteCommandList(queue.get(), commandList);
     ++fenceValue;
     HResult hr = platform_->Signal(queue.get(), fence.get(), fenceValue);
+    // Without the signal the fence never reaches the value: there is nothing to wait for.
     if (hr < 0) GiveUpWaiting(*platform_, device, HresultErrorText("Direct3D 12 queue signal", hr));
     hr = platform_->SetEventOnCompletion(fence.get(), fenceValue, event.get());
-    if (hr < 0) {
-        GiveUpWaiting(*platform_, device, HresultErrorText("Direct3D 12 fence completion", hr));
-    }
-    if (!platform_->WaitForEvent(event.get())) {
-        GiveUpWaiting(*platform_, device, "Direct3D 12 fence wait failed");
-    }
+    if (hr < 0) WaitWithoutEventAndFail(device, HresultErrorText("Direct3D 12 fence completion", hr));
+    if (!platform_->WaitForEvent(event.get())) WaitWithoutEventAndFail(device, "Direct3D 12 fence wait failed");
     CheckHresult(platform_->GetDeviceRemovedReason(device), "Direct3D 12 device lost");
 }
 

@@ -5,8 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
-#include <vector>
 
 #include "dml/platform.h"
 
@@ -27,7 +27,7 @@ ComRef CreateBuffer(DmlPlatform& platform, Handle device, std::uint64_t bytes, H
 
 // Copies one whole 8192 x 8192 FP16 matrix into an upload buffer at the byte offset.
 void UploadMatrix(DmlPlatform& platform, Handle uploadBuffer,
-                  const std::vector<std::uint16_t>& matrix, std::uint64_t offset);
+                  std::span<const std::uint16_t> matrix, std::uint64_t offset);
 
 // Copies the first `bytes` bytes of a readback buffer to `destination`.
 void ReadBack(DmlPlatform& platform, Handle readbackBuffer, void* destination, std::size_t bytes);
@@ -39,8 +39,10 @@ public:
     D3d12Context(DmlPlatform& platform, Handle device);
 
     // Executes one closed list and waits for it; fails when the device was lost meanwhile.
-    // When the wait cannot be set up or fails, the platform's objects are abandoned unless
-    // the device was removed (see DmlPlatform::AbandonObjects).
+    // When the event cannot be armed or the wait on it fails, the work is waited for without
+    // the event before the failure is reported. Only when the fence cannot be signalled (or
+    // not even that wait is possible) are the platform's objects abandoned, unless the device
+    // was removed (see DmlPlatform::AbandonObjects).
     void SubmitAndWait(Handle device, Handle list);
 
     ComRef queue;
@@ -51,6 +53,8 @@ public:
     std::uint64_t fenceValue = 0;
 
 private:
+    [[noreturn]] void WaitWithoutEventAndFail(Handle device, const std::string& text);
+
     DmlPlatform* platform_;
 };
 

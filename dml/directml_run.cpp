@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "core/utf8.h"
 #include "dml/d3d12_context.h"
 
 namespace gemm {
@@ -59,11 +60,11 @@ public:
     std::vector<BlockWork> blocks;
 };
 
-// The run; inputsFor gives the matrices when the run is ready to upload them, and they stay
-// unchanged until it returns.
-BenchmarkResult RunOnAdapter(DmlPlatform& platform, AdapterLuid adapterLuid, const std::stop_token& stopToken,
-                             const ProgressCallback& progress,
-                             const std::function<const InputMatrices&(const std::stop_token&)>& inputsFor) {
+// Gives the matrices when the run is ready to upload them; they stay unchanged until it returns.
+using InputsFor = std::function<const InputMatrices&(const std::stop_token&)>;
+
+BenchmarkResult Run(DmlPlatform& platform, AdapterLuid adapterLuid, const std::stop_token& stopToken,
+                    const ProgressCallback& progress, const InputsFor& inputsFor) {
     // Locals are declared in order of acquisition, so every exit releases them in reverse
     // and unloads the library last.
     LibraryHandle library(platform, platform.LoadDirectMl());
@@ -278,22 +279,53 @@ BenchmarkResult RunOnAdapter(DmlPlatform& platform, AdapterLuid adapterLuid, con
     return ValidatedResult(series, inputs, values, inputsHash.Get());
 }
 
+// The run, refused on an adapter that an earlier run abandoned, and noting one this run abandons.
+BenchmarkResult RunGuarded(DmlPlatform& platform, AdapterLuid adapterLuid, const std::stop_token& stopToken,
+                           const ProgressCallback& progress, AbandonedAdapters& abandoned, const InputsFor& inputsFor) {
+    if (abandoned.Contains(adapterLuid)) throw AdapterNeedsRestart();
+    try {
+        return Run(platform, adapterLuid, stopToken, progress, inputsFor);
+    } catch (...) {
+        if (platform.ObjectsAbandoned()) abandoned.Add(adapterLuid);
+        throw;
+    }
+}
+
 }  // namespace
+
+bool AbandonedAdapters::Contains(AdapterLuid luid) const {
+    const std::lock_guard lock(mutex_);
+    return std::find(luids_.begin(), luids_.end(), luid) != luids_.end();
+}
+
+void AbandonedAdapters::Add(AdapterLuid luid) {
+    const std::lock_guard lock(mutex_);
+    if (std::find(luids_.begin(), luids_.end(), luid) == luids_.end()) luids_.push_back(luid);
+}
+
+TextPair AdapterNeedsRestartMessage() {
+    return {L"Предыдущий тест на этой видеокарте не удалось завершить. Перезапустите программу, чтобы снова "
+            L"протестировать её.",
+            L"An earlier run on this graphics card could not be finished. Restart the program to test it again."};
+}
+
+AdapterNeedsRestart::AdapterNeedsRestart() : std::runtime_error(WideToUtf8(AdapterNeedsRestartMessage().en)) {}
 
 BenchmarkResult RunDirectMl(DmlPlatform& platform, AdapterLuid adapterLuid,
                             std::stop_token stopToken, const ProgressCallback& progress,
-                            const InputGenerator& generate) {
+                            const InputGenerator& generate, AbandonedAdapters& abandoned) {
     std::optional<InputMatrices> generated;
-    return RunOnAdapter(platform, adapterLuid, stopToken, progress,
-                        [&](const std::stop_token& stop) -> const InputMatrices& {
-                            return generated.emplace(generate(stop));
-                        });
+    return RunGuarded(platform, adapterLuid, stopToken, progress, abandoned,
+                      [&](const std::stop_token& stop) -> const InputMatrices& {
+                          return generated.emplace(generate(stop));
+                      });
 }
 
 BenchmarkResult RunDirectMl(DmlPlatform& platform, AdapterLuid adapterLuid, const InputMatrices& inputs,
-                            std::stop_token stopToken, const ProgressCallback& progress) {
-    return RunOnAdapter(platform, adapterLuid, stopToken, progress,
-                        [&](const std::stop_token&) -> const InputMatrices& { return inputs; });
+                            std::stop_token stopToken, const ProgressCallback& progress,
+                            AbandonedAdapters& abandoned) {
+    return RunGuarded(platform, adapterLuid, stopToken, progress, abandoned,
+                      [&](const std::stop_token&) -> const InputMatrices& { return inputs; });
 }
 
 }  // namespace gemm

@@ -150,6 +150,7 @@ public:
     virtual void ExecuteCommandList(Handle queue, Handle list) = 0;
     virtual HResult Signal(Handle queue, Handle fence, std::uint64_t value) = 0;
     virtual HResult GetTimestampFrequency(Handle queue, std::uint64_t* frequency) = 0;
+    // With event 0 the call itself blocks until the fence reaches the value.
     virtual HResult SetEventOnCompletion(Handle fence, std::uint64_t value, Handle event) = 0;
     virtual HResult ResetAllocator(Handle allocator) = 0;
 

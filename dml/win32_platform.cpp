@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "core/input_matrices.h"
+#include "core/system_library.h"
 #include "dml/adapter_discovery.h"
 #include "dml/directml_run.h"
 
@@ -37,6 +38,10 @@ HResult Create(Handle* out, Call&& call) {
     *out = SUCCEEDED(hr) ? reinterpret_cast<Handle>(object) : 0;
     return hr;
 }
+
+// Direct3D 12 and DXGI are found at run time (core/system_library.h); a system without them
+// answers as a missing module would.
+constexpr HRESULT kLibraryMissing = HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
 
 ID3D12CommandList* CommandList(Handle list) { return As<ID3D12GraphicsCommandList>(list); }
 
@@ -118,7 +123,10 @@ std::string Win32DmlPlatform::ToUtf8(std::u16string_view text) {
 void Win32DmlPlatform::Release(Handle object) { As<IUnknown>(object)->Release(); }
 
 HResult Win32DmlPlatform::CreateDxgiFactory(Handle* factory) {
-    return Create(factory, [](void** out) { return CreateDXGIFactory1(IID_IDXGIFactory4, out); });
+    static auto* const createFactory =
+        system_library::Find<decltype(CreateDXGIFactory1)>(L"dxgi.dll", "CreateDXGIFactory1");
+    if (createFactory == nullptr) return kLibraryMissing;
+    return Create(factory, [](void** out) { return createFactory(IID_IDXGIFactory4, out); });
 }
 
 HResult Win32DmlPlatform::EnumAdapters(Handle factory, std::uint32_t index, Handle* adapter) {
@@ -152,9 +160,11 @@ HResult Win32DmlPlatform::GetAdapterDesc(Handle adapter, AdapterDesc* desc) {
 }
 
 HResult Win32DmlPlatform::CreateDevice(Handle adapter, Handle* device) {
+    static auto* const createDevice =
+        system_library::Find<decltype(D3D12CreateDevice)>(L"d3d12.dll", "D3D12CreateDevice");
+    if (createDevice == nullptr) return kLibraryMissing;
     return Create(device, [&](void** out) {
-        return D3D12CreateDevice(As<IUnknown>(adapter), D3D_FEATURE_LEVEL_11_0, IID_ID3D12Device,
-                                 out);
+        return createDevice(As<IUnknown>(adapter), D3D_FEATURE_LEVEL_11_0, IID_ID3D12Device, out);
     });
 }
 
@@ -467,16 +477,26 @@ void Win32DmlPlatform::RecordDispatch(Handle recorder, Handle list, Handle dispa
         CommandList(list), As<IDMLDispatchable>(dispatchable), As<IDMLBindingTable>(table));
 }
 
+namespace {
+
+AbandonedAdapters& ProcessAbandonedAdapters() {
+    static AbandonedAdapters abandoned;  // for the life of the process, as the devices are
+    return abandoned;
+}
+
+}  // namespace
+
 BenchmarkResult RunDirectMl(AdapterLuid adapterLuid, std::stop_token stopToken,
                             const ProgressCallback& progress) {
     Win32DmlPlatform platform;
-    return RunDirectMl(platform, adapterLuid, std::move(stopToken), progress, MakeInputMatrices);
+    return RunDirectMl(platform, adapterLuid, std::move(stopToken), progress, MakeInputMatrices,
+                       ProcessAbandonedAdapters());
 }
 
 BenchmarkResult RunDirectMl(AdapterLuid adapterLuid, const InputMatrices& inputs, std::stop_token stopToken,
                             const ProgressCallback& progress) {
     Win32DmlPlatform platform;
-    return RunDirectMl(platform, adapterLuid, inputs, std::move(stopToken), progress);
+    return RunDirectMl(platform, adapterLuid, inputs, std::move(stopToken), progress, ProcessAbandonedAdapters());
 }
 
 std::vector<GpuTarget> FindDirectMlAdapters() {

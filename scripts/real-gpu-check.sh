@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Checks the benchmark on a Linux machine with an NVIDIA GPU: builds mivaro-cli with only CMake
-# and a compiler (no test dependencies), or takes a given one, runs it with --json, then times
-# the same FP16 multiplication through PyTorch when PyTorch is installed, and prints both
-# medians and their ratio. Ours must reach at least 0.97 of PyTorch's throughput.
+# and a compiler (no test dependencies), or takes a given one, prints what 'mivaro-cli list'
+# finds, runs it with --json, then times the same FP16 multiplication through PyTorch when
+# PyTorch is installed, and prints both medians and their ratio. Ours must reach at least 0.97
+# of PyTorch's throughput. When PyTorch's Python holds the cuBLAS wheel (nvidia/cu13/lib) and
+# MIVARO_CUBLAS is not set, the run takes that same cuBLAS, so that both sides use one library
+# (and a machine whose only cuBLAS is that wheel needs nothing else).
 #
 #   scripts/real-gpu-check.sh [--cli PATH] [--target N] [--out DIR] [--dry-run]
 #
@@ -27,7 +30,7 @@ while [ $# -gt 0 ]; do
     --target) target=(--target "${2:?--target needs a number}"); shift 2 ;;
     --out) out=${2:?--out needs a directory}; shift 2 ;;
     --dry-run) dry_run=1; shift ;;
-    -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "real-gpu-check: unknown argument '$1'" >&2; exit 2 ;;
   esac
 done
@@ -58,7 +61,33 @@ else
   echo "nvidia-smi not found" | tee -a "$summary"
 fi
 
+# The directory of the cuBLAS wheel in PyTorch's Python, if it has one.
+torch_cublas=""
+if [ -z "${MIVARO_CUBLAS:-}" ] && command -v python3 >/dev/null 2>&1; then
+  torch_cublas=$(python3 - <<'PY' 2>/dev/null || true
+import importlib.util, os
+spec = importlib.util.find_spec("nvidia")
+for root in (spec.submodule_search_locations or []) if spec else []:
+    lib = os.path.join(root, "cu13", "lib")
+    if os.path.isfile(os.path.join(lib, "libcublas.so.13")):
+        print(lib)
+        break
+PY
+)
+fi
+
+echo "=== mivaro-cli list" | tee -a "$summary"
+if [ $dry_run -eq 0 ]; then
+  "$cli" list 2>&1 | tee -a "$summary" || true
+else
+  echo "+ $cli list" >&2
+fi
+
 echo "=== mivaro-cli" | tee -a "$summary"
+if [ -n "$torch_cublas" ]; then
+  echo "cuBLAS: PyTorch's, MIVARO_CUBLAS=$torch_cublas" | tee -a "$summary"
+  export MIVARO_CUBLAS=$torch_cublas
+fi
 status=0
 if [ $dry_run -eq 0 ]; then
   "$cli" --json "${target[@]}" >"$report" || status=$?

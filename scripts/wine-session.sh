@@ -16,6 +16,9 @@ stop_session() {
 
 case $action in
   start)
+    # Wine has no Segoe UI, the dialogs' font, and draws it with DejaVu Sans, whose line is
+    # shorter: windows would come out smaller than on Windows. Open Sans is of Segoe UI's size.
+    fc-list -q 'Open Sans' || { echo "Open Sans is missing: run scripts/install-deps.sh"; exit 1; }
     stop_session
     mkdir -p "$session"
     # Xvfb picks a free display itself and writes its number to the file.
@@ -39,6 +42,8 @@ case $action in
     # An unhandled exception must end the process, not open a debugger that waits forever.
     timeout 60 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
       /v Debugger /t REG_SZ /d '' /f </dev/null >/dev/null 2>&1
+    timeout 60 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Segoe UI' /t REG_SZ \
+      /d 'Open Sans' /f </dev/null >/dev/null 2>&1
     echo "Wine session ready on display :$(cat "$session/display") with prefix $WINEPREFIX"
     ;;
   stop)

@@ -2,6 +2,7 @@
 
 #include <dwmapi.h>
 
+#include "core/system_library.h"
 #include "discovery/cuda_status_dialog.h"
 #include "discovery/target_list.h"
 #include "dml/adapter_discovery.h"
@@ -111,6 +112,14 @@ INT_PTR App::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         case WM_APP_FINISHED:
             OnFinished();
+            return TRUE;
+        case WM_ACTIVATE:
+            // A run that ended in the background gives the focus back once the dialog manager
+            // has put it where it was.
+            if (LOWORD(wParam) != WA_INACTIVE && runFocus.Pending()) PostMessageW(hwnd, WM_APP_RETURN_FOCUS, 0, 0);
+            return FALSE;
+        case WM_APP_RETURN_FOCUS:
+            ReturnFocusAfterRun();
             return TRUE;
         default:
             return FALSE;
@@ -223,12 +232,15 @@ std::size_t App::DiscoverTestTargets() {
 }
 
 void App::SetWindowFrame() const {
+    using SetAttribute = decltype(DwmSetWindowAttribute);
+    static auto* const setAttribute = system_library::Find<SetAttribute>(L"dwmapi.dll", "DwmSetWindowAttribute");
+    if (setAttribute == nullptr) return;
     const DWORD corner = 2;                    // DWMWCP_ROUND
     const COLORREF caption = ToColorRef(palette::kBand);
     const COLORREF captionText = ToColorRef(palette::kDarkText);
-    DwmSetWindowAttribute(hwnd, 33, &corner, sizeof(corner));       // DWMWA_WINDOW_CORNER_PREFERENCE
-    DwmSetWindowAttribute(hwnd, 35, &caption, sizeof(caption));     // DWMWA_CAPTION_COLOR
-    DwmSetWindowAttribute(hwnd, 36, &captionText, sizeof(captionText));  // DWMWA_TEXT_COLOR
+    setAttribute(hwnd, 33, &corner, sizeof(corner));             // DWMWA_WINDOW_CORNER_PREFERENCE
+    setAttribute(hwnd, 35, &caption, sizeof(caption));           // DWMWA_CAPTION_COLOR
+    setAttribute(hwnd, 36, &captionText, sizeof(captionText));  // DWMWA_TEXT_COLOR
 }
 
 const GpuTarget* App::SelectedTarget() const {
@@ -304,12 +316,23 @@ void App::MoveFocusOffBeforeDisabling(HWND control) {
 }
 
 void App::ReturnFocusAfterRun() {
+    if (GetActiveWindow() != hwnd) return;  // in the background: on the next activation (WM_ACTIVATE)
     HWND focused = GetFocus();
-    const std::optional<int> back = runFocus.TakeReturn(focused != nullptr ? GetDlgCtrlID(focused) : 0);
+    const std::optional<int> back =
+        runFocus.TakeReturn(focused != nullptr ? GetDlgCtrlID(focused) : 0, UserIsWorkingInAControl());
     HWND control = back ? GetDlgItem(hwnd, *back) : nullptr;
     if (control != nullptr && IsWindowEnabled(control)) {
         SendMessageW(hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
     }
+}
+
+bool App::UserIsWorkingInAControl() const {
+    // A button held down or a list being dragged has the mouse; an open drop-down list would close.
+    if (GetCapture() != nullptr) return true;
+    for (HWND combo : {languageCombo, targetCombo, referenceCombo, filterCombo}) {
+        if (SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0) != FALSE) return true;
+    }
+    return false;
 }
 
 void App::UpdateResultTexts() {

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <mutex>
+#include <optional>
 #include <stop_token>
 #include <thread>
 #include <vector>
@@ -27,6 +28,8 @@ RECT ChildRect(HWND dialog, int controlId);
 
 inline constexpr UINT WM_APP_PROGRESS = WM_APP + 1;
 inline constexpr UINT WM_APP_FINISHED = WM_APP + 2;
+// Posted on activation, so that the focus is looked at after the dialog manager has restored it.
+inline constexpr UINT WM_APP_RETURN_FOCUS = WM_APP + 3;
 
 // What the worker leaves for the user-interface thread.
 struct RunOutcome {
@@ -54,6 +57,9 @@ public:
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
     bool OnInitDialog();
+    // Loads the caption and taskbar icons for the window's DPI and gives them to the window; the
+    // ones they replace are destroyed.
+    void LoadWindowIcons();
     void Start();
     void SwitchLanguage();
     void ShowCudaStatusDialog();
@@ -87,6 +93,9 @@ public:
     bool running = false;
     RunFocus runFocus;
     WindowIcons icons;
+    // While a DPI change moves the window onto another monitor: that monitor's work area, which
+    // the minimum size must fit.
+    std::optional<RECT> placementWorkArea;
     std::jthread worker;
 
 private:
@@ -103,6 +112,7 @@ private:
     void UpdateConfigurationLabel();
     void MoveFocusOffBeforeDisabling(HWND control);
     void ReturnFocusAfterRun();
+    bool UserIsWorkingInAControl() const;
     void UpdateResultTexts();
     void UpdateCudaButton();
     const GpuTarget* SelectedTarget() const;
@@ -121,6 +131,9 @@ private:
     void ApplyFonts();
     void MinimumTrackSize(MINMAXINFO& info) const;
     void OnDpiChanged(WPARAM wParam, const RECT& suggested);
+    void PlaceInsideWorkArea(const RECT& window, const RECT& workArea);
+    FrameMargins InvisibleBorders() const;
+    RECT WindowRectFor(ClientSize client) const;  // with the frame of the window's style at its DPI
     TTTOOLINFOW MakeMethodologyTool(int controlId) const;
     void CreateMethodologyTooltip();
     void SetWindowFrame() const;

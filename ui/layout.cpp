@@ -68,6 +68,32 @@ PixelRect PlaceControl(const LayoutEntry& entry, std::int32_t dpi, std::int32_t 
     return r;
 }
 
+std::int32_t ChartLimitedDelta(std::int32_t dy, std::int32_t firstChartHeight, std::int32_t secondChartHeight,
+                               std::int32_t dpi) {
+    // Each chart takes half of the change; an even limit keeps the halves equal.
+    const std::int32_t spare = std::min(firstChartHeight, secondChartHeight) - ScaleForDpi(kMinimumChartHeight, dpi);
+    return std::max(dy, -2 * std::max(spare, 0));
+}
+
+ControlPlacement PlaceControls(const std::array<LayoutEntry, kLayoutEntryCount>& layout, ClientSize designed,
+                               ClientSize client, std::int32_t dpi, std::int32_t layoutDpi) {
+    const auto chartHeight = [&](int controlId) {
+        for (const LayoutEntry& entry : layout) {
+            if (entry.controlId == controlId) {
+                return MulDivRound(entry.rect.bottom, dpi, layoutDpi) - MulDivRound(entry.rect.top, dpi, layoutDpi);
+            }
+        }
+        return 0;
+    };
+    const std::int32_t dx = LayoutDelta(client.width, designed.width, dpi, layoutDpi);
+    const std::int32_t dy =
+        ChartLimitedDelta(LayoutDelta(client.height, designed.height, dpi, layoutDpi),
+                          chartHeight(IDC_PERFORMANCE_CHART), chartHeight(IDC_TIME_CHART), dpi);
+    ControlPlacement placement;
+    for (std::size_t i = 0; i < layout.size(); ++i) placement[i] = PlaceControl(layout[i], dpi, layoutDpi, dx, dy);
+    return placement;
+}
+
 ClientSize MinimumClientSize(std::int32_t initialWidth, std::int32_t initialHeight, std::int32_t dpi,
                              std::int32_t layoutDpi) {
     return {std::max(MulDivRound(initialWidth, dpi, layoutDpi) - MulDivRound(120, dpi, 96), 1),
@@ -112,16 +138,26 @@ std::int32_t ToolRightEdge(std::int32_t clientRight, std::int32_t textWidth, std
     return std::min(clientRight, MulDivRound(3, dpi, 96) + textWidth);
 }
 
-PixelRect FitIntoWorkArea(const PixelRect& window, const PixelRect& workArea, ClientSize minimumWindow) {
-    const auto fit = [](std::int32_t nearEdge, std::int32_t size, std::int32_t minimum, std::int32_t areaNear,
-                        std::int32_t areaFar) {
-        size = std::max(std::min(size, areaFar - areaNear), minimum);
+FrameMargins MarginsOf(const PixelRect& window, const PixelRect& visibleFrame) {
+    return {visibleFrame.left - window.left, visibleFrame.top - window.top, window.right - visibleFrame.right,
+            window.bottom - visibleFrame.bottom};
+}
+
+PixelRect FitIntoWorkArea(const PixelRect& window, const FrameMargins& margins, const PixelRect& workArea) {
+    // One axis of the visible frame: no longer than the area, then moved inside it.
+    const auto fit = [](std::int32_t nearEdge, std::int32_t farEdge, std::int32_t areaNear, std::int32_t areaFar) {
+        const std::int32_t size = std::min(farEdge - nearEdge, areaFar - areaNear);
         nearEdge = std::max(std::min(nearEdge, areaFar - size), areaNear);
         return std::pair{nearEdge, nearEdge + size};
     };
     const auto [left, right] =
-        fit(window.left, window.right - window.left, minimumWindow.width, workArea.left, workArea.right);
+        fit(window.left + margins.left, window.right - margins.right, workArea.left, workArea.right);
     const auto [top, bottom] =
-        fit(window.top, window.bottom - window.top, minimumWindow.height, workArea.top, workArea.bottom);
-    return {left, top, right, bottom};
+        fit(window.top + margins.top, window.bottom - margins.bottom, workArea.top, workArea.bottom);
+    return {left - margins.left, top - margins.top, right + margins.right, bottom + margins.bottom};
+}
+
+ClientSize MinimumWindowSize(ClientSize minimumWindow, const FrameMargins& margins, const PixelRect& workArea) {
+    return {std::min(minimumWindow.width, workArea.right - workArea.left + margins.left + margins.right),
+            std::min(minimumWindow.height, workArea.bottom - workArea.top + margins.top + margins.bottom)};
 }

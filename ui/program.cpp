@@ -19,25 +19,6 @@ HWND CreateMainWindow(App& app, HINSTANCE instance) {
     return IsWindow(dialog) ? dialog : nullptr;
 }
 
-WindowIcons SetWindowIcons(HWND window, HINSTANCE instance) {
-    const UINT dpi = GetDpiForWindow(window);
-    // Not LR_SHARED: a shared icon is the first one cached under its name, whatever size is
-    // asked for, so the small icon would be the large one shrunk.
-    const auto load = [&](WPARAM kind, int widthMetric, int heightMetric) {
-        IconHandle icon(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_MIVARO), IMAGE_ICON,
-                                                      GetSystemMetricsForDpi(widthMetric, dpi),
-                                                      GetSystemMetricsForDpi(heightMetric, dpi), 0)));
-        if (icon.get() != nullptr) {
-            SendMessageW(window, WM_SETICON, kind, reinterpret_cast<LPARAM>(icon.get()));
-        }
-        return icon;
-    };
-    WindowIcons icons;
-    icons.largeIcon = load(ICON_BIG, SM_CXICON, SM_CYICON);
-    icons.smallIcon = load(ICON_SMALL, SM_CXSMICON, SM_CYSMICON);
-    return icons;
-}
-
 ComApartment::ComApartment()
     : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
 
@@ -80,7 +61,7 @@ int RunProgram(HINSTANCE instance, int showCommand, PlatformServices& services) 
         ReportStartupFailure();
         return 1;
     }
-    app.icons = SetWindowIcons(dialog, instance);
+    app.LoadWindowIcons();
     ShowMainWindow(app, showCommand);
     return RunMessageLoop(dialog);
 }

@@ -11,10 +11,6 @@ void InitialiseProcess();
 // Creates the main dialog from its template; null when it could not be created or set up.
 HWND CreateMainWindow(App& app, HINSTANCE instance);
 
-// Loads the window icons, each at its own size for the window's DPI, and gives them to the
-// window; the caller keeps them while the window exists.
-WindowIcons SetWindowIcons(HWND window, HINSTANCE instance);
-
 // COM on the user-interface thread, apartment-threaded as the shell requires, for the
 // lifetime of the object.
 class ComApartment {

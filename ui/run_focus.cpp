@@ -5,8 +5,8 @@ void RunFocus::Moved(int fromControl, int movedTo) {
     to_ = movedTo;
 }
 
-std::optional<int> RunFocus::TakeReturn(int focusedNow) {
-    const bool untouched = from_ != 0 && focusedNow == to_;
+std::optional<int> RunFocus::TakeReturn(int focusedNow, bool userWorking) {
+    const bool untouched = from_ != 0 && focusedNow == to_ && !userWorking;
     const int from = from_;
     from_ = to_ = 0;
     return untouched ? std::optional<int>(from) : std::nullopt;

@@ -1,4 +1,8 @@
-// Layout, DPI scaling, fonts and the methodology tooltip of the main dialog.
+// Layout, DPI scaling, the window's place on its monitor, fonts, icons and the methodology
+// tooltip of the main dialog.
+#include <dwmapi.h>
+
+#include "core/system_library.h"
 #include "presentation/methodology.h"
 #include "presentation/number_format.h"
 #include "resources/resource.h"
@@ -7,6 +11,17 @@
 namespace {
 
 PixelRect ToPixelRect(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+RECT ToRect(const PixelRect& r) { return {r.left, r.top, r.right, r.bottom}; }
+
+ClientSize SizeOf(const RECT& r) { return {r.right - r.left, r.bottom - r.top}; }
+
+// The work area (the monitor less its taskbar) of the monitor nearest to a rectangle.
+RECT WorkAreaNear(const RECT& rect) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    if (!GetMonitorInfoW(MonitorFromRect(&rect, MONITOR_DEFAULTTONEAREST), &monitor)) return rect;
+    return monitor.rcWork;
+}
 
 bool IsCombo(int controlId) {
     return controlId == IDC_TARGET_COMBO || controlId == IDC_REFERENCE_COMBO || controlId == IDC_FILTER_COMBO ||
@@ -41,11 +56,10 @@ void App::ApplyLayout() {
     RECT client{};
     GetClientRect(hwnd, &client);
     if (client.right - client.left == 0 || client.bottom - client.top == 0) return;  // minimised
-    const int dx = LayoutDelta(client.right - client.left, initialClient.right - initialClient.left, dpi, layoutDpi);
-    const int dy = LayoutDelta(client.bottom - client.top, initialClient.bottom - initialClient.top, dpi, layoutDpi);
-    for (const LayoutEntry& entry : layout) {
-        const PixelRect r = PlaceControl(entry, dpi, layoutDpi, dx, dy);
-        MoveWindow(GetDlgItem(hwnd, entry.controlId), r.left, r.top, std::max(r.right - r.left, 0),
+    const ControlPlacement placement = PlaceControls(layout, SizeOf(initialClient), SizeOf(client), dpi, layoutDpi);
+    for (std::size_t i = 0; i < layout.size(); ++i) {
+        const PixelRect& r = placement[i];
+        MoveWindow(GetDlgItem(hwnd, layout[i].controlId), r.left, r.top, std::max(r.right - r.left, 0),
                    std::max(r.bottom - r.top, 0), FALSE);
     }
     if (tooltip != nullptr) {
@@ -79,37 +93,78 @@ void App::ApplyFonts() {
 void App::MinimumTrackSize(MINMAXINFO& info) const {
     const ClientSize size = MinimumClientSize(initialClient.right - initialClient.left,
                                               initialClient.bottom - initialClient.top, dpi, layoutDpi);
-    RECT rect{0, 0, size.width, size.height};
+    RECT window{};
+    GetWindowRect(hwnd, &window);
+    const ClientSize minimum = MinimumWindowSize(SizeOf(WindowRectFor(size)), InvisibleBorders(),
+                                                 ToPixelRect(placementWorkArea.value_or(WorkAreaNear(window))));
+    info.ptMinTrackSize = {minimum.width, minimum.height};
+}
+
+RECT App::WindowRectFor(ClientSize client) const {
+    RECT rect{0, 0, client.width, client.height};
     AdjustWindowRectExForDpi(&rect, static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE)), FALSE,
                              static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)), static_cast<UINT>(dpi));
-    info.ptMinTrackSize = {rect.right - rect.left, rect.bottom - rect.top};
+    return rect;
+}
+
+FrameMargins App::InvisibleBorders() const {
+    using GetAttribute = decltype(DwmGetWindowAttribute);
+    static auto* const getAttribute = system_library::Find<GetAttribute>(L"dwmapi.dll", "DwmGetWindowAttribute");
+    RECT window{};
+    RECT visible{};
+    if (getAttribute == nullptr || !GetWindowRect(hwnd, &window) ||
+        FAILED(getAttribute(hwnd, DWMWA_EXTENDED_FRAME_BOUNDS, &visible, sizeof(visible)))) {
+        return {};  // no desktop composition to ask: the window rectangle is all there is
+    }
+    return MarginsOf(ToPixelRect(window), ToPixelRect(visible));
+}
+
+void App::PlaceInsideWorkArea(const RECT& window, const RECT& workArea) {
+    const RECT fitted = ToRect(FitIntoWorkArea(ToPixelRect(window), InvisibleBorders(), ToPixelRect(workArea)));
+    placementWorkArea = workArea;
+    SetWindowPos(hwnd, nullptr, fitted.left, fitted.top, fitted.right - fitted.left, fitted.bottom - fitted.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    placementWorkArea.reset();
+    ApplyLayout();  // also when the size did not change: the layout may not have followed yet
 }
 
 void App::OpenInsideWorkArea() {
+    // The designed size around the centre the dialog manager chose: the system may already have
+    // cut a tall window to the screen, and it did not lay the controls out for that.
+    const RECT designed = WindowRectFor(
+        {MulDivRound(initialClient.right, dpi, layoutDpi), MulDivRound(initialClient.bottom, dpi, layoutDpi)});
     RECT window{};
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof(monitor);
-    if (!GetWindowRect(hwnd, &window) ||
-        !GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &monitor)) {
-        return;
-    }
-    MINMAXINFO limits{};
-    MinimumTrackSize(limits);
-    const PixelRect fitted = FitIntoWorkArea(ToPixelRect(window), ToPixelRect(monitor.rcWork),
-                                              {limits.ptMinTrackSize.x, limits.ptMinTrackSize.y});
-    if (fitted != ToPixelRect(window)) {
-        SetWindowPos(hwnd, nullptr, fitted.left, fitted.top, fitted.right - fitted.left, fitted.bottom - fitted.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    ApplyLayout();  // also when the system sized the window before the layout was captured
+    GetWindowRect(hwnd, &window);
+    const LONG width = designed.right - designed.left;
+    const LONG height = designed.bottom - designed.top;
+    const LONG left = (window.left + window.right - width) / 2;
+    const LONG top = (window.top + window.bottom - height) / 2;
+    const RECT centred{left, top, left + width, top + height};
+    PlaceInsideWorkArea(centred, WorkAreaNear(window));
 }
 
 void App::OnDpiChanged(WPARAM wParam, const RECT& suggested) {
     dpi = HIWORD(wParam);
     ApplyFonts();
-    SetWindowPos(hwnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    ApplyLayout();
+    LoadWindowIcons();
+    PlaceInsideWorkArea(suggested, WorkAreaNear(suggested));
+}
+
+void App::LoadWindowIcons() {
+    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd, GWLP_HINSTANCE));
+    // Not LR_SHARED: a shared icon is the first one cached under its name, whatever size is
+    // asked for, so the small icon would be the large one shrunk.
+    const auto replace = [&](IconHandle& slot, WPARAM kind, int widthMetric, int heightMetric) {
+        IconHandle icon(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_MIVARO), IMAGE_ICON,
+                                                      GetSystemMetricsForDpi(widthMetric, static_cast<UINT>(dpi)),
+                                                      GetSystemMetricsForDpi(heightMetric, static_cast<UINT>(dpi)),
+                                                      0)));
+        if (icon.get() == nullptr) return;  // the window keeps the icon it has
+        SendMessageW(hwnd, WM_SETICON, kind, reinterpret_cast<LPARAM>(icon.get()));
+        slot = std::move(icon);  // the one replaced is no longer the window's: destroyed
+    };
+    replace(icons.largeIcon, ICON_BIG, SM_CXICON, SM_CYICON);
+    replace(icons.smallIcon, ICON_SMALL, SM_CXSMICON, SM_CYSMICON);
 }
 
 TTTOOLINFOW App::MakeMethodologyTool(int controlId) const {

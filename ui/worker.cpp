@@ -1,5 +1,6 @@
 // The benchmark worker: App::Start on the user-interface thread, the run on its own thread,
 // and the two posted messages that bring progress and the outcome back.
+#include "dml/directml_run.h"
 #include "presentation/run_status.h"
 #include "ui/app.h"
 
@@ -44,6 +45,8 @@ void App::RunWorker(std::stop_token stopToken, BackendKind backend, int cudaOrdi
         outcome.status = CompletedStatus();
     } catch (const gemm::Cancelled&) {
         outcome.status = StoppedStatus();
+    } catch (const gemm::AdapterNeedsRestart&) {
+        outcome.status = gemm::AdapterNeedsRestartMessage();
     } catch (const std::exception& error) {
         outcome.status = BenchmarkErrorStatus(error.what());
     }

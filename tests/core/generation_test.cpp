@@ -5,7 +5,6 @@
 #include <memory>
 #include <random>
 #include <stop_token>
-#include <vector>
 
 #include "core/benchmark.h"
 #include "core/input_matrices.h"
@@ -113,7 +112,7 @@ TEST(HalfStreamTest, EveryPathMatchesSequentialInAnyPieces) {
     // Pieces of odd and even length, shorter and longer than an engine block, so that a
     // kept second value and partly used blocks carry over between calls.
     const std::size_t pieces[] = {1, 2, 3, 623, 624, 625, 1, 5000, 77777, 1 << 20, 3, 1 << 21};
-    std::vector<std::uint16_t> expected;
+    gemm::HalfMatrix expected;
     const auto sequential = gemm::MakeSequentialStream();
     for (const std::size_t piece : pieces) {
         sequential->Append(expected, piece);
@@ -123,26 +122,12 @@ TEST(HalfStreamTest, EveryPathMatchesSequentialInAnyPieces) {
             continue;
         }
         const auto batched = gemm::MakeBatchedStream(path);
-        std::vector<std::uint16_t> actual;
+        gemm::HalfMatrix actual;
         for (const std::size_t piece : pieces) {
             batched->Append(actual, piece);
         }
         EXPECT_TRUE(actual == expected) << gemm::SimdPathName(path);
     }
-}
-
-TEST(HalfStreamTest, SequentialReferenceGivesTheProductMatrices) {
-    if (!kOptimisedBuild) {
-        GTEST_SKIP() << "full-size regeneration runs in optimised builds";
-    }
-    int asked = 0;
-    const gemm::InputMatrices reference = gemm::GenerateInputMatrices(*gemm::MakeSequentialStream(), [&] {
-        ++asked;
-        return false;
-    });
-    EXPECT_TRUE(reference.a == ProductMatrices().a);
-    EXPECT_TRUE(reference.b == ProductMatrices().b);
-    EXPECT_EQ(asked, 2 * 64);  // once per 2^20 elements of each matrix
 }
 
 // When the stop is asked for does not depend on the stream; the product's stream is used.

@@ -19,7 +19,9 @@ using testing::FakeNvidia;
 FakeNvidia TwoBoards() {
     FakeNvidia fake;
     fake.devices.push_back({"NVIDIA GeForce RTX 4090", 25757220864u, "00000000:01:00.0", true,
-                            0x87361043u, true});
+                            0x87361043u, true,
+                            {{0x1a, 0x2b, 0x3c, 0x4d, 0x5e, 0x6f, 0x70, 0x81, 0x92, 0xa3, 0xb4, 0xc5, 0xd6, 0xe7,
+                              0xf8, 0x09}}});
     fake.devices.push_back({"NVIDIA GeForce RTX 4080", 17171480576u, "00000000:02:00.0", true,
                             0x51101462u, true});
     return fake;
@@ -42,6 +44,11 @@ TEST(EnumerateCudaDevices, ListsEveryOrdinalWithItsBoardMakerFromNvml) {
     EXPECT_EQ(targets[1].cudaOrdinal, 1);
     EXPECT_EQ(targets[1].name, "NVIDIA GeForce RTX 4080");
     EXPECT_THAT(Vendors(targets), ElementsAre(0x1043u, 0x1462u));
+    // The physical card: bus id and UUID as nvidia-smi writes them; no UUID known for the second.
+    EXPECT_EQ(targets[0].pciBusId, "00000000:01:00.0");
+    EXPECT_EQ(targets[0].uuid, "GPU-1a2b3c4d-5e6f-7081-92a3-b4c5d6e7f809");
+    EXPECT_EQ(targets[1].pciBusId, "00000000:02:00.0");
+    EXPECT_EQ(targets[1].uuid, "");
     for (const GpuTarget& target : targets) {
         EXPECT_EQ(target.backend, BackendKind::Cuda);
         EXPECT_EQ(target.adapterLuid, AdapterLuid{});
@@ -79,9 +86,10 @@ TEST(EnumerateCudaDevices, WithoutUsableNvmlEveryEntryIsCompleteButHasNoBoardMak
 
         EXPECT_THAT(Vendors(targets), ElementsAre(0u, 0u));
         EXPECT_EQ(targets[1].name, "NVIDIA GeForce RTX 4080");
+        EXPECT_EQ(targets[1].pciBusId, "00000000:02:00.0");  // the driver's, not NVML's
         std::vector<std::string> nvmlCalls;
         for (const std::string& call : fake.calls) {
-            if (call != "cudaGetDeviceProperties") nvmlCalls.push_back(call);
+            if (call.starts_with("nvml") || call.ends_with("Nvml")) nvmlCalls.push_back(call);
         }
         EXPECT_EQ(nvmlCalls, c.nvmlCalls);
         EXPECT_EQ(fake.released, fake.ReleasedInReverse());
@@ -100,6 +108,8 @@ TEST(EnumerateCudaDevices, AFailureInTheBoardMakerLookupOnlyLeavesThatDeviceAtZe
 
     const std::vector<GpuTarget> targets = EnumerateCudaDevices(fake, fake, 4);
     EXPECT_THAT(Vendors(targets), ElementsAre(0u, 0u, 0u, 0x1462u));
+    EXPECT_EQ(targets[0].pciBusId, "");
+    EXPECT_EQ(targets[1].pciBusId, "00000000:02:00.0");
     EXPECT_EQ(fake.released, fake.ReleasedInReverse());
 }
 

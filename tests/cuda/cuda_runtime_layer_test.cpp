@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -275,6 +276,24 @@ TEST_F(CudaRuntimeLayerTest, DeviceAttributesComeFromTheDriverWhereItHasTheQuery
     EXPECT_EQ(runtime.cudaDeviceGetAttribute(&value, cudaDevAttrComputeCapabilityMajor, 1), 0);
     EXPECT_EQ(value, 7501);
     EXPECT_EQ(runtime.cudaDeviceGetAttribute(&value, cudaDevAttrMultiProcessorCount, 5), 101);  // no such device
+}
+
+TEST_F(CudaRuntimeLayerTest, TheCardsUuidIsOptionalAndNeverHalfWritten) {
+    CudaRuntimeLayer runtime(driver);
+    const auto uuidOf = [&runtime](int ordinal) {
+        cudaDeviceProp prop{};
+        prop.uuid.bytes[0] = 0xEE;  // left over from an earlier read
+        EXPECT_EQ(runtime.cudaGetDeviceProperties(&prop, ordinal), 0);
+        return std::vector<unsigned char>(std::begin(prop.uuid.bytes), std::end(prop.uuid.bytes));
+    };
+    const std::vector<unsigned char> zero(16, 0);
+    EXPECT_EQ(uuidOf(0), zero);  // not exported
+    driver.cuDeviceGetUuid = [](cudaUUID_t* uuid, CUdevice device) {
+        for (unsigned char& byte : uuid->bytes) byte = static_cast<unsigned char>(0xA0 + device);
+        return device == 1 ? 999 : 0;  // device 1 fails after writing
+    };
+    EXPECT_EQ(uuidOf(0), std::vector<unsigned char>(16, 0xA0));
+    EXPECT_EQ(uuidOf(1), zero);
 }
 
 }  // namespace

@@ -147,6 +147,7 @@ cudaError_t FakeNvidia::cudaGetDeviceProperties(cudaDeviceProp* prop, int device
     std::memset(prop->name, 0, sizeof prop->name);
     std::memcpy(prop->name, fake.name.data(), std::min(fake.name.size(), sizeof prop->name));
     prop->totalGlobalMem = fake.totalMemory;
+    prop->uuid = fake.uuid;
     return 0;
 }
 

@@ -23,6 +23,7 @@ struct FakeDevice {
     bool hasPciBusId = true;
     unsigned int pciSubSystemId = 0;  // what NVML reports for that bus id
     bool knownToNvml = true;
+    cudaUUID_t uuid{};
 };
 
 struct GemmCall {

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
+#include <set>
 
 #include "tests/discovery/fake_cuda_probe.h"
 
@@ -106,6 +108,7 @@ TEST(DetectCudaComponents, FullyWorkingMachine) {
     expected.cublasMajor = 13, expected.cublasMinor = 1, expected.cublasPatch = 4;
     expected.deviceCount = 2;
     expected.driverStatus = DriverStatus::Installed;
+    expected.cublasSearch.attempts = {{kFirst, CublasAttemptOutcome::Used, {}}};
     EXPECT_EQ(state, expected);
     EXPECT_TRUE(IsCudaUsable(state));
 }
@@ -132,12 +135,19 @@ TEST(DetectCudaComponents, RuntimeThatCannotInitialiseLeavesNoTextAndAsksForAnUp
     EXPECT_THAT(state.errorText, IsEmpty());
 }
 
-TEST(DetectCudaComponents, FirstLibraryThatLoadsIsUsed) {
+TEST(DetectCudaComponents, FirstLibraryThatLoadsIsUsedAndTheTraceSaysWhyEarlierOnesWereNot) {
+    const std::filesystem::path third = "libcublas.so.13";
     FakeCudaProbe probe = WorkingProbe(13000);
-    probe.loadableCublas = {kSecond};
-    const CudaComponentsState state = DetectCudaComponents(Scan(true), {kFirst, kSecond}, probe);
+    probe.loadableCublas = {third};
+    probe.bindableCublas = {third};
+    probe.refusedCublas[kSecond] = {false, CublasAttemptOutcome::LoadFailed, "libcublasLt.so.13: wrong ELF class"};
+    const CudaComponentsState state = DetectCudaComponents(Scan(true), {kFirst, kSecond, third}, probe);
     EXPECT_FALSE(state.cublasMissing);
-    EXPECT_EQ(probe.loaded, kSecond);
+    EXPECT_EQ(probe.loaded, third);
+    EXPECT_THAT(state.cublasSearch.attempts,
+                ElementsAre(CublasAttempt{kFirst, CublasAttemptOutcome::NotPresent, {}},
+                            CublasAttempt{kSecond, CublasAttemptOutcome::LoadFailed, "libcublasLt.so.13: wrong ELF class"},
+                            CublasAttempt{third, CublasAttemptOutcome::Used, {}}));
 }
 
 TEST(DetectCudaComponents, BindingFailureAtTheFirstLoadedLibraryIsFinal) {
@@ -150,6 +160,7 @@ TEST(DetectCudaComponents, BindingFailureAtTheFirstLoadedLibraryIsFinal) {
     EXPECT_EQ(state.cublasPatch, 0);
     EXPECT_EQ(std::count(probe.calls.begin(), probe.calls.end(), "LoadCublas " + kSecond.generic_string()), 0);
     EXPECT_FALSE(IsCudaUsable(state));
+    EXPECT_THAT(state.cublasSearch.attempts, ElementsAre(CublasAttempt{kFirst, CublasAttemptOutcome::ImportsMissing, {}}));
 }
 
 TEST(DetectCudaComponents, NoLoadableLibraryOrNoCandidateMeansMissing) {
@@ -157,7 +168,9 @@ TEST(DetectCudaComponents, NoLoadableLibraryOrNoCandidateMeansMissing) {
     probe.loadableCublas.clear();
     EXPECT_TRUE(DetectCudaComponents(Scan(true), {kFirst, kSecond}, probe).cublasMissing);
     FakeCudaProbe empty = WorkingProbe(13000);
-    EXPECT_TRUE(DetectCudaComponents(Scan(true), {}, empty).cublasMissing);
+    const CudaComponentsState state = DetectCudaComponents(Scan(true), {}, empty);
+    EXPECT_TRUE(state.cublasMissing);
+    EXPECT_THAT(state.cublasSearch.attempts, IsEmpty());
 }
 
 TEST(FormatCudaVersion, UsesIntegerDivision) {
@@ -234,25 +247,88 @@ TEST(FindCublasDirectories, ProgramAtADriveRootKeepsTheRoot) {
     EXPECT_THAT(FindCublasDirectories(inputs), ElementsAre(L"C:\\"));
 }
 
-TEST(FindLinuxCublasDirectories, ProgramCudaPathThenRequiredThenOtherThirteens) {
-    CublasSearchInputs<char> inputs;
-    inputs.programPath = "/opt/mivaro/bin/mivaro-cli";
-    inputs.variable = [](const std::string& name) {
-        return name == "CUDA_PATH" ? std::string("/opt/cuda") : std::string();
-    };
-    inputs.list = [](const std::string& dir) {
-        EXPECT_EQ(dir, "/usr/local");
-        return std::vector<std::string>{"cuda", "cuda-12.8", "cuda-13.0", "bin", "cuda-13.5", "cuda-13.9"};
-    };
-    EXPECT_THAT(FindLinuxCublasDirectories(inputs),
-                ElementsAre("/opt/mivaro/bin", "/opt/cuda/lib64", "/opt/cuda/lib", "/usr/local/cuda-13.5/lib64",
-                            "/usr/local/cuda-13.5/lib", "/usr/local/cuda-13.0/lib64", "/usr/local/cuda-13.0/lib",
-                            "/usr/local/cuda-13.9/lib64", "/usr/local/cuda-13.9/lib"));
+// A Linux machine: variables, directory listings and the directories that exist.
+struct LinuxMachine {
+    std::map<std::string, std::string> variables;
+    std::map<std::string, std::vector<std::string>> listings;
+    std::set<std::string> directories;
 
-    inputs.variable = [](const std::string&) { return std::string("relative/cuda"); };
-    inputs.list = [](const std::string&) { return std::vector<std::string>{}; };
-    EXPECT_THAT(FindLinuxCublasDirectories(inputs),
-                ElementsAre("/opt/mivaro/bin", "/usr/local/cuda-13.5/lib64", "/usr/local/cuda-13.5/lib"));
+    CublasSearchInputs<char> Inputs() const {
+        CublasSearchInputs<char> inputs;
+        inputs.programPath = "/opt/mivaro/mivaro-cli";
+        inputs.variable = [this](const std::string& name) {
+            const auto it = variables.find(name);
+            return it == variables.end() ? std::string() : it->second;
+        };
+        inputs.list = [this](const std::string& dir) {
+            const auto it = listings.find(dir);
+            return it == listings.end() ? std::vector<std::string>() : it->second;
+        };
+        inputs.homeDirectory = "/home/ann";
+        inputs.currentDirectory = "/work/run";
+        inputs.isDirectory = [this](const std::string& path) { return directories.count(path) != 0; };
+        return inputs;
+    }
+};
+
+TEST(FindLinuxCublasDirectories, PythonEnvironmentsThenCondaThenToolkitVariablesThenLocalToolkits) {
+    LinuxMachine machine;
+    machine.variables = {{"VIRTUAL_ENV", "/srv/venv"},  {"CONDA_PREFIX", "/opt/conda/envs/ml/"},
+                         {"CUDA_HOME", "/opt/cuda"},    {"CUDA_PATH", "/opt/cuda"},
+                         {"PYTHONUSERBASE", ""}};
+    // Several Pythons, listed in no order; names that are not a python3.N are no environment.
+    machine.listings["/srv/venv/lib"] = {"python3.9", "python3.12t", "python3.10", "python3", "python3.x",
+                                         "python3.12", "python2.7", "libfoo.so"};
+    machine.listings["/opt/conda/envs/ml/lib"] = {"python3.11", "libcublas.so.13"};
+    machine.listings["/home/ann/.local/lib"] = {"python3.11"};
+    machine.listings["/usr/local"] = {"cuda", "cuda-13.0", "cuda-12.8", "cuda-13.5"};
+    const std::string wheel = "site-packages/nvidia/cu13/lib";
+    EXPECT_THAT(FindLinuxCublasDirectories(machine.Inputs()),
+                ElementsAre("/opt/mivaro", "/srv/venv/lib/python3.12/" + wheel, "/srv/venv/lib/python3.12t/" + wheel,
+                            "/srv/venv/lib/python3.10/" + wheel, "/srv/venv/lib/python3.9/" + wheel,
+                            "/opt/conda/envs/ml/lib/python3.11/" + wheel, "/home/ann/.local/lib/python3.11/" + wheel,
+                            "/opt/conda/envs/ml/lib", "/opt/cuda/lib64", "/opt/cuda/lib",  // CUDA_PATH repeats it
+                            "/usr/local/cuda-13.5/lib64", "/usr/local/cuda-13.5/lib", "/usr/local/cuda-13.0/lib64",
+                            "/usr/local/cuda-13.0/lib"));
+}
+
+TEST(FindLinuxCublasDirectories, RelativeOrEmptyValuesAddNothing) {
+    LinuxMachine machine;
+    machine.variables = {{"VIRTUAL_ENV", "venv"}, {"CONDA_PREFIX", ""},      {"CUDA_HOME", "cuda"},
+                         {"CUDA_PATH", "./cuda"}, {"PYTHONUSERBASE", "pyuser"}};
+    machine.listings["venv/lib"] = machine.listings["pyuser/lib"] = machine.listings["/home/ann/.local/lib"] = {
+        "python3.12"};
+    // A relative PYTHONUSERBASE is still the user's base, so ~/.local is not it.
+    EXPECT_THAT(FindLinuxCublasDirectories(machine.Inputs()),
+                ElementsAre("/opt/mivaro", "/usr/local/cuda-13.5/lib64", "/usr/local/cuda-13.5/lib"));
+
+    machine.variables.erase("PYTHONUSERBASE");
+    auto inputs = machine.Inputs();
+    inputs.homeDirectory = "";
+    inputs.programPath = "";
+    EXPECT_THAT(FindLinuxCublasDirectories(inputs), ElementsAre("/usr/local/cuda-13.5/lib64", "/usr/local/cuda-13.5/lib"));
+}
+
+TEST(LinuxCublasOverride, NamesAFileOrTheLibraryInADirectory) {
+    LinuxMachine machine;
+    machine.directories = {"/opt/blas", "/work/run/libs"};
+    EXPECT_EQ(LinuxCublasOverride(machine.Inputs()), std::nullopt);
+    machine.variables["MIVARO_CUBLAS"] = "";
+    EXPECT_EQ(LinuxCublasOverride(machine.Inputs()), std::nullopt);
+
+    const std::map<std::string, std::string> cases = {
+        {"/opt/blas", "/opt/blas/libcublas.so.13"},
+        {"/opt/blas/", "/opt/blas/libcublas.so.13"},
+        {"/opt/blas/libcublas.so.13.1.0", "/opt/blas/libcublas.so.13.1.0"},
+        {"/missing/dir", "/missing/dir"},  // tried as a file, and reported as not there
+        {"./libs", "/work/run/libs/libcublas.so.13"},
+        {"../other/libcublas.so.13", "/work/other/libcublas.so.13"},
+        {"//opt/./blas", "/opt/blas/libcublas.so.13"},
+    };
+    for (const auto& [value, expected] : cases) {
+        machine.variables["MIVARO_CUBLAS"] = value;
+        EXPECT_EQ(LinuxCublasOverride(machine.Inputs()), expected) << value;
+    }
 }
 
 }  // namespace

@@ -3,6 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "core/utf8.h"
+
 namespace {
 
 using ::testing::ElementsAre;
@@ -110,6 +114,39 @@ TEST(CudaStatusDialog, DriverNeedsUpdateAndCublasMissing) {
     EXPECT_THAT(russian.content,
                 ::testing::HasSubstr(L"\n\nУстановите совместимый драйвер NVIDIA с поддержкой CUDA для своей видеокарты."));
     EXPECT_EQ(russian.buttons[0].text, L"Загрузить драйвер NVIDIA");
+}
+
+TEST(CudaStatusDialog, LinuxAdviceNamesTheDistributionTheWheelAndWhereEachIsFound) {
+    const CudaComponentsState state = State(DriverStatus::NeedsUpdate, true);
+    const CudaStatusDialog en = BuildCudaStatusDialog(state, Language::English, CudaAdvice::Linux);
+    EXPECT_EQ(en.mainInstruction, L"The benchmark needs CUDA components");
+    EXPECT_EQ(en.content,
+              L"NVIDIA driver: update or reinstall required\n"
+              L"CUDA Runtime: 13.0\n"
+              L"cuBLAS: unavailable\n"
+              L"CUDA supported by driver: 13.0\n"
+              L"\n"
+              L"Install NVIDIA's driver, release 580 or newer, for your graphics card: from your distribution's "
+              L"packages or from https://www.nvidia.com/en-us/drivers/.\n"
+              L"\n"
+              L"Install cuBLAS 13 in one of these ways:\n"
+              L"- pip install nvidia-cublas in the active Python environment (a virtual environment or conda; outside "
+              L"them pip install --user): the library goes to site-packages/nvidia/cu13/lib of that environment;\n"
+              L"- the cuBLAS 13 package of your distribution, or libcublas-13-5 from NVIDIA's CUDA repository for it: "
+              L"found through the system's library search;\n"
+              L"- CUDA Toolkit 13.5 for Linux x86_64: found in /usr/local/cuda-13.5/lib64.\n"
+              L"MIVARO_CUBLAS can name the library file or its directory instead.\n"
+              L"\n"
+              L"Restart the program after installation.");
+    EXPECT_THAT(Ids(en), ElementsAre(2));
+
+    const CudaStatusDialog ru = BuildCudaStatusDialog(state, Language::Russian, CudaAdvice::Linux);
+    EXPECT_EQ(ru.content.find(L"Windows"), std::wstring::npos);
+    for (const wchar_t* part : {L"Установите драйвер NVIDIA версии 580 или новее", L"pip install nvidia-cublas в активном",
+                                L"site-packages/nvidia/cu13/lib", L"libcublas-13-5", L"/usr/local/cuda-13.5/lib64.",
+                                L"MIVARO_CUBLAS", L"После установки снова запустите программу."}) {
+        EXPECT_NE(ru.content.find(part), std::wstring::npos) << WideToUtf8(part);
+    }
 }
 
 TEST(CudaStatusDialog, DriverNotInstalledCublasPresent) {

@@ -19,6 +19,7 @@ public:
     int driverWrites = 0;
 
     std::set<std::filesystem::path> loadableCublas;   // files that load
+    std::map<std::filesystem::path, CublasLoad> refusedCublas;  // why others do not; else NotPresent
     std::set<std::filesystem::path> bindableCublas;   // loaded files whose seven functions bind
     int cublasVersion[3] = {13, 1, 0};
 
@@ -37,13 +38,14 @@ public:
         }
         return driverResult;
     }
-    bool LoadCublas(const std::filesystem::path& file) override {
+    CublasLoad LoadCublas(const std::filesystem::path& file) override {
         calls.push_back("LoadCublas " + file.generic_string());
         if (loadableCublas.count(file) == 0) {
-            return false;
+            const auto refused = refusedCublas.find(file);
+            return refused != refusedCublas.end() ? refused->second : CublasLoad{};
         }
         loaded = file;
-        return true;
+        return {true, CublasAttemptOutcome::Used, {}};
     }
     bool BindCublasImports() override {
         calls.push_back("BindCublasImports");

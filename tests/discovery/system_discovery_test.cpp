@@ -44,6 +44,8 @@ TEST(SystemDiscovery, FindsTheCublasOfALocalToolkit) {
     std::error_code error;
     EXPECT_TRUE(std::filesystem::equivalent(LoadedCublasLibraryPath(), toolkit, error))
         << LoadedCublasLibraryPath();
+    EXPECT_TRUE(std::filesystem::equivalent(LoadedCublasLtLibraryPath(), toolkit.parent_path() / "libcublasLt.so.13", error))
+        << LoadedCublasLtLibraryPath();
     if (state.driverVersion == 0) {
         // No driver library: the runtime is not asked.
         EXPECT_EQ(state.runtimeVersion, 0);

@@ -100,6 +100,7 @@ inline StoppedRun RunStoppedAtFirstProgress(CountingPlatform& platform, const Ad
                                             const std::function<void()>& atStart = {}) {
     StoppedRun run;
     std::stop_source stop;
+    gemm::AbandonedAdapters abandoned;
     EXPECT_THROW(gemm::RunDirectMl(
                      platform, adapter, stop.get_token(),
                      [&](int value) {
@@ -109,7 +110,7 @@ inline StoppedRun RunStoppedAtFirstProgress(CountingPlatform& platform, const Ad
                          if (atStart) atStart();
                          stop.request_stop();
                      },
-                     gemm::MakeInputMatrices),
+                     gemm::MakeInputMatrices, abandoned),
                  gemm::Cancelled);
     return run;
 }

@@ -75,8 +75,9 @@ int main(int argc, char** argv) {
         };
         if (oneMultiplication) {
             OneMultiplicationPlatform platform;
+            gemm::AbandonedAdapters abandoned;
             const BenchmarkResult result = gemm::RunDirectMl(platform, selected->adapterLuid, std::stop_token{},
-                                                             progress, gemm::MakeInputMatrices);
+                                                             progress, gemm::MakeInputMatrices, abandoned);
             std::printf("skipped submissions: %d\n", platform.skipped);
             std::printf("GPU time of the multiplication: %.1f ms (%.9f TFLOPS)\n",
                         result.median.msPerMultiplication, result.median.tflops);

@@ -26,10 +26,13 @@ struct Outcome {
     BenchmarkResult result;
 };
 
+// Each run on its own list of abandoned adapters unless it is given the one to share.
 Outcome RunOn(FakePlatform& fake, std::stop_source stop = {},
               std::function<void(int, std::stop_source&)> onProgress = {},
-              const gemm::InputGenerator& generate = dmltest::PatternGenerator) {
+              const gemm::InputGenerator& generate = dmltest::PatternGenerator,
+              gemm::AbandonedAdapters* shared = nullptr) {
     Outcome outcome;
+    gemm::AbandonedAdapters own;
     try {
         outcome.result = gemm::RunDirectMl(
             fake, kIntelLuid, stop.get_token(),
@@ -37,7 +40,7 @@ Outcome RunOn(FakePlatform& fake, std::stop_source stop = {},
                 outcome.progress.push_back(value);
                 if (onProgress) onProgress(value, stop);
             },
-            generate);
+            generate, shared != nullptr ? *shared : own);
     } catch (const gemm::Cancelled&) {
         outcome.error = "cancelled";
     } catch (const std::runtime_error& error) {
@@ -163,7 +166,8 @@ TEST(DirectMlRun, SharedInputsRunAsGeneratedOnesDo) {
     const Outcome expected = RunOn(generated);
     FakePlatform fake;
     const gemm::InputMatrices& inputs = dmltest::PatternInputs();
-    const BenchmarkResult result = gemm::RunDirectMl(fake, kIntelLuid, inputs, {}, [](int) {});
+    gemm::AbandonedAdapters abandoned;
+    const BenchmarkResult result = gemm::RunDirectMl(fake, kIntelLuid, inputs, {}, [](int) {}, abandoned);
     EXPECT_EQ(result.median.msPerMultiplication, expected.result.median.msPerMultiplication);
     EXPECT_EQ(result.inputsHash, expected.result.inputsHash);
     EXPECT_EQ(fake.created.size(), generated.created.size());
@@ -457,38 +461,49 @@ TEST(DirectMlRun, EveryFailureEndsTheRunWithItsTextAndReleasesEverything) {
     }
 }
 
-// Work was submitted but cannot be waited for: the GPU may still use every object of the run,
-// so none is given back (the substitute reports any release while its queue holds work),
-// unless the device reports removal, which ends all of its work.
-TEST(DirectMlRun, FailedWaitWithWorkInFlightReleasesNothingUnlessTheDeviceIsRemoved) {
+// Work was submitted but its event cannot tell when it is done: the run waits for the fence
+// without the event, then releases everything. Only when the fence cannot be signalled (or not
+// even that wait is possible) may the GPU still use every object of the run, and none is given
+// back (the substitute reports any release while its queue holds work) unless the device
+// reports removal, which ends all of its work.
+TEST(DirectMlRun, OnlyWorkThatCannotBeWaitedForLeavesItsObjectsBehind) {
     struct Row {
         FailureRow failure;
+        bool waitable;
         int submission;  // the one that fails (1-based)
     };
-    const std::vector<Row> rows = {
-        {{"signal", [](FakePlatform& f) { FailCall(f, "Signal"); },
-          "Direct3D 12 queue signal (0x80004005)", kNone}, 1},
-        {{"fence completion", [](FakePlatform& f) { FailCall(f, "SetEventOnCompletion"); },
-          "Direct3D 12 fence completion (0x80004005)", kNone}, 1},
-        {{"wait", [](FakePlatform& f) { f.waitFails = true; }, "Direct3D 12 fence wait failed",
-          kNone}, 1},
-        {{"signal in series 2", [](FakePlatform& f) { FailCall(f, "Signal", 1 + 32 + 64 + 3); },
-          "Direct3D 12 queue signal (0x80004005)", std::vector<int>{0, 1}}, 1 + 32 + 64 + 4},
+    const auto failBoth = [](FakePlatform& f) {
+        FailCall(f, "SetEventOnCompletion", 0);
+        FailCall(f, "SetEventOnCompletion", 1);  // and without the event
     };
-    for (const auto& [row, submission] : rows) {
+    const std::vector<Row> rows = {
+        {{"fence completion", [](FakePlatform& f) { FailCall(f, "SetEventOnCompletion"); },
+          "Direct3D 12 fence completion (0x80004005)", kNone}, true, 1},
+        {{"wait", [](FakePlatform& f) { f.waitFails = true; }, "Direct3D 12 fence wait failed", kNone}, true, 1},
+        {{"signal", [](FakePlatform& f) { FailCall(f, "Signal"); }, "Direct3D 12 queue signal (0x80004005)", kNone},
+         false, 1},
+        {{"signal in series 2", [](FakePlatform& f) { FailCall(f, "Signal", 1 + 32 + 64 + 3); },
+          "Direct3D 12 queue signal (0x80004005)", std::vector<int>{0, 1}}, false, 1 + 32 + 64 + 4},
+        {{"fence completion with and without the event", failBoth, "Direct3D 12 fence completion (0x80004005)",
+          kNone}, false, 1},
+    };
+    for (const auto& [row, waitable, submission] : rows) {
         for (const bool removed : {false, true}) {
             SCOPED_TRACE(std::string(row.name) + (removed ? ", device removed" : ""));
             FakePlatform fake;
             row.arrange(fake);
             if (removed) fake.deviceLostAtSubmission = submission;
-            const Outcome outcome = RunOn(fake);
+            gemm::AbandonedAdapters abandoned;
+            const Outcome outcome = RunOn(fake, {}, {}, dmltest::PatternGenerator, &abandoned);
             EXPECT_EQ(outcome.error, row.text);
             EXPECT_EQ(outcome.progress, row.progress);
-            if (removed) {
+            if (waitable || removed) {
                 ExpectCleanExit(fake);
+                EXPECT_FALSE(abandoned.Contains(kIntelLuid));
             } else {
                 EXPECT_TRUE(fake.errors.empty()) << fake.errors.front();
                 EXPECT_TRUE(fake.ObjectsAbandoned());
+                EXPECT_TRUE(abandoned.Contains(kIntelLuid));
                 const auto submitted =
                     std::find(fake.calls.rbegin(), fake.calls.rend(), "ExecuteCommandList");
                 for (auto call = fake.calls.rbegin(); call != submitted; ++call) {
@@ -498,6 +513,53 @@ TEST(DirectMlRun, FailedWaitWithWorkInFlightReleasesNothingUnlessTheDeviceIsRemo
             }
         }
     }
+}
+
+// Direct3D 12 would hand a later run the device whose work was abandoned: the adapter is
+// refused, saying why, before anything is made; the process's other adapters are not.
+TEST(DirectMlRun, AnAdapterWithAbandonedObjectsIsRefusedUntilTheProgramRestarts) {
+    FakePlatform fake;
+    FailCall(fake, "Signal", 5);
+    gemm::AbandonedAdapters abandoned;
+    EXPECT_EQ(RunOn(fake, {}, {}, dmltest::PatternGenerator, &abandoned).error,
+              "Direct3D 12 queue signal (0x80004005)");
+    EXPECT_TRUE(abandoned.Contains(kIntelLuid));
+    EXPECT_FALSE(abandoned.Contains(AdapterLuid{0x2222, 0}));
+
+    const std::size_t madeBefore = fake.created.size();
+    const Outcome refused = RunOn(fake, {}, {}, dmltest::PatternGenerator, &abandoned);
+    EXPECT_EQ(refused.error, "An earlier run on this graphics card could not be finished. Restart the program to "
+                             "test it again.");
+    EXPECT_TRUE(refused.progress.empty());
+    EXPECT_EQ(fake.created.size(), madeBefore);
+    EXPECT_EQ(gemm::AdapterNeedsRestartMessage().ru,
+              L"Предыдущий тест на этой видеокарте не удалось завершить. Перезапустите программу, чтобы снова "
+              L"протестировать её.");
+}
+
+// One device per adapter: while any reference to a removed device lives, no new one can be made;
+// a run that lost its device releases every reference, so the next run gets a working one.
+TEST(DirectMlRun, AfterALostDeviceTheNextRunGetsANewOne) {
+    FakePlatform fake;
+    fake.deviceLostAtSubmission = 10;
+    gemm::AbandonedAdapters abandoned;
+    EXPECT_EQ(RunOn(fake, {}, {}, dmltest::PatternGenerator, &abandoned).error, "Direct3D 12 device lost (0x887A0005)");
+    const Outcome next = RunOn(fake, {}, {}, dmltest::PatternGenerator, &abandoned);
+    EXPECT_EQ(next.error, "");
+    EXPECT_TRUE(fake.errors.empty()) << fake.errors.front();
+    EXPECT_TRUE(fake.Leaks().empty());
+
+    // A reference kept elsewhere keeps the removed device, and creation fails.
+    FakePlatform held;
+    gemm::Handle factory = 0, adapter = 0, device = 0;
+    held.CreateDxgiFactory(&factory);
+    held.EnumAdapters(factory, 0, &adapter);
+    held.CreateDevice(adapter, &device);
+    held.deviceLostAtSubmission = 1;
+    EXPECT_EQ(RunOn(held).error, "Direct3D 12 device lost (0x887A0005)");
+    EXPECT_EQ(RunOn(held).error, "D3D12CreateDevice (0x887A0005)");
+    // The run handed out the same device as the one held.
+    EXPECT_EQ(std::count(held.created.begin(), held.created.end(), device), 2);
 }
 
 TEST(DirectMlRun, MissingLibraryFailsBeforeAnyOtherObject) {

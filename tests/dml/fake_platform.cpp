@@ -13,8 +13,6 @@ using gemm::ResourceState;
 
 namespace {
 
-constexpr std::uint64_t kRowBytes = 8192 * 2;
-
 std::string Hex(std::uint64_t value) {
     char text[32];
     std::snprintf(text, sizeof text, "%llx", static_cast<unsigned long long>(value));
@@ -63,10 +61,14 @@ FakePlatform::Handle FakePlatform::NewObject(const std::string& kind) {
     return handle;
 }
 
+int FakePlatform::References(Handle handle) const {
+    return static_cast<int>(std::count(created.begin(), created.end(), handle) -
+                            std::count(released.begin(), released.end(), handle));
+}
+
 bool FakePlatform::Alive(Handle handle, const std::string& kind) {
     const auto found = kinds.find(handle);
-    if (found == kinds.end() || found->second != kind ||
-        std::find(released.begin(), released.end(), handle) != released.end()) {
+    if (found == kinds.end() || found->second != kind || References(handle) <= 0) {
         errors.push_back("used " + Hex(handle) + " as a live " + kind);
         return false;
     }
@@ -80,10 +82,8 @@ int FakePlatform::Count(const std::string& call) const {
 
 std::vector<std::string> FakePlatform::Leaks() const {
     std::vector<std::string> leaks;
-    for (const Handle handle : created) {
-        if (std::count(released.begin(), released.end(), handle) != 1) {
-            leaks.push_back(kinds.at(handle) + " " + Hex(handle));
-        }
+    for (const auto& [handle, kind] : kinds) {
+        if (References(handle) != 0) leaks.push_back(kind + " " + Hex(handle));
     }
     return leaks;
 }
@@ -132,8 +132,9 @@ bool FakePlatform::WaitForEvent(Handle event) {
     // The simulated GPU does the queued work while the CPU waits.
     const auto armed = armedEvents_.find(event);
     if (armed != armedEvents_.end()) {
-        RunQueueUntil(armed->second);
-        if (fenceCompleted_ >= armed->second) {
+        const auto [fence, value] = armed->second;
+        RunQueueUntil(fence, value);
+        if (fenceValues_[fence] >= value) {
             events_[event] = true;
             armedEvents_.erase(armed);
         }
@@ -143,25 +144,33 @@ bool FakePlatform::WaitForEvent(Handle event) {
     return true;
 }
 
-void FakePlatform::RunQueueUntil(std::uint64_t fenceValue) {
-    while (!queue_.empty() && fenceCompleted_ < fenceValue) {
+void FakePlatform::RunQueueUntil(Handle fence, std::uint64_t value) {
+    while (!queue_.empty() && fenceValues_[fence] < value) {
         const Submitted next = queue_.front();
         queue_.pop_front();
         if (next.list == 0) {
-            fenceCompleted_ = next.signal;
+            // A removed device's fences read as complete.
+            fenceValues_[next.fence] = Removed(next.adapter) ? UINT64_MAX : next.signal;
             continue;
         }
+        if (Removed(next.adapter)) continue;  // runs nothing more
         Handle heapInUse = 0;
         for (const Command& command : lists_[next.list].commands) Execute(command, heapInUse);
-        // As on Windows, buffers return to the common state when a submission completes.
-        for (auto& [handle, buffer] : buffers_) buffer.state = ResourceState::Common;
+        // As on Windows, default-heap buffers return to the common state when a submission
+        // completes; upload and readback buffers keep the one state they may have.
+        for (auto& [handle, buffer] : buffers_) {
+            if (buffer.desc.heapType == HeapType::Default) buffer.state = ResourceState::Common;
+        }
     }
 }
 
-bool FakePlatform::GpuMayBeBusy() const { return !queue_.empty() && !DeviceRemoved(); }
+bool FakePlatform::GpuMayBeBusy() const {
+    return std::any_of(queue_.begin(), queue_.end(), [&](const Submitted& work) { return !Removed(work.adapter); });
+}
 
-bool FakePlatform::DeviceRemoved() const {
-    return deviceLostAtSubmission != 0 && submissions_ >= deviceLostAtSubmission;
+bool FakePlatform::Removed(std::size_t adapter) const {
+    const auto found = devices_.find(adapter);
+    return found != devices_.end() && found->second.removed;
 }
 
 void FakePlatform::CheckIdleForRelease(Handle object) {
@@ -211,13 +220,18 @@ std::string FakePlatform::ToUtf8(std::u16string_view text) {
 void FakePlatform::Release(Handle object) {
     Enter("Release");
     const auto found = kinds.find(object);
-    if (found == kinds.end() || found->second == "library" || found->second == "event" ||
-        std::find(released.begin(), released.end(), object) != released.end()) {
+    if (found == kinds.end() || found->second == "library" || found->second == "event" || References(object) <= 0) {
         errors.push_back("released " + Hex(object) + " that is not a live object");
         return;
     }
     CheckIdleForRelease(object);
     released.push_back(object);
+    if (found->second == "device" && References(object) == 0) {
+        // The device is gone; so is whatever it still had queued.
+        const std::size_t adapter = adapterOf_[object];
+        std::erase_if(queue_, [&](const Submitted& work) { return work.adapter == adapter; });
+        devices_.erase(adapter);
+    }
 }
 
 // --- DXGI and device --------------------------------------------------------------------
@@ -268,8 +282,15 @@ FakePlatform::HResult FakePlatform::CreateDevice(Handle adapter, Handle* device)
     if (!Alive(adapter, "adapter")) return kFail;
     const std::size_t index = adapterOf_[adapter];
     if (adapters[index].createDeviceFails) return kFail;
+    if (const auto existing = devices_.find(index); existing != devices_.end()) {
+        if (existing->second.removed) return kDeviceRemoved;
+        created.push_back(existing->second.handle);  // one more reference to the same device
+        *device = existing->second.handle;
+        return 0;
+    }
     *device = NewObject("device");
     adapterOf_[*device] = index;
+    devices_[index] = Device{*device, false};
     return 0;
 }
 
@@ -288,6 +309,7 @@ FakePlatform::HResult FakePlatform::CreateCommandQueue(Handle device, Handle* qu
     if (const HResult hr = Enter("CreateCommandQueue"); hr < 0) return hr;
     Alive(device, "device");
     *queue = NewObject("queue");
+    adapterOf_[*queue] = adapterOf_[device];
     return 0;
 }
 
@@ -331,6 +353,12 @@ FakePlatform::HResult FakePlatform::CreateCommittedBuffer(Handle device,
     if (const HResult hr = Enter("CreateCommittedBuffer"); hr < 0) return hr;
     Alive(device, "device");
     bufferDescs.push_back(desc);
+    // Buffers on the upload and readback heaps have one state for life, and start in it.
+    if ((desc.heapType == HeapType::Upload && desc.initialState != ResourceState::GenericRead) ||
+        (desc.heapType == HeapType::Readback && desc.initialState != ResourceState::CopyDest)) {
+        errors.push_back("an upload buffer starts in generic read, a readback buffer in copy destination");
+        return kInvalidArg;
+    }
     *buffer = NewObject("buffer");
     bufferHandles.push_back(*buffer);
     Buffer& made = buffers_[*buffer];
@@ -371,7 +399,7 @@ FakePlatform::HResult FakePlatform::CreateTimestampQueryHeap(Handle device, std:
 FakePlatform::HResult FakePlatform::GetDeviceRemovedReason(Handle device) {
     if (const HResult hr = Enter("GetDeviceRemovedReason"); hr < 0) return hr;
     Alive(device, "device");
-    return DeviceRemoved() ? kDeviceRemoved : 0;
+    return Removed(adapterOf_[device]) ? kDeviceRemoved : 0;
 }
 
 // --- Queue, fence and lists -------------------------------------------------------------
@@ -386,7 +414,12 @@ void FakePlatform::ExecuteCommandList(Handle queue, Handle list) {
         return;
     }
     ++submissions_;
-    queue_.push_back({list, 0});  // done when a wait lets the GPU run
+    const std::size_t adapter = adapterOf_[queue];
+    if (deviceLostAtSubmission != 0 && submissions_ >= deviceLostAtSubmission && !deviceLost_) {
+        deviceLost_ = true;
+        devices_[adapter].removed = true;
+    }
+    queue_.push_back({list, 0, 0, adapter});  // done when a wait lets the GPU run
 }
 
 FakePlatform::HResult FakePlatform::Signal(Handle queue, Handle fence, std::uint64_t value) {
@@ -394,7 +427,7 @@ FakePlatform::HResult FakePlatform::Signal(Handle queue, Handle fence, std::uint
     Alive(queue, "queue");
     Alive(fence, "fence");
     signalled.push_back(value);
-    queue_.push_back({0, value});
+    queue_.push_back({0, fence, value, adapterOf_[queue]});
     return 0;
 }
 
@@ -410,11 +443,17 @@ FakePlatform::HResult FakePlatform::SetEventOnCompletion(Handle fence, std::uint
                                                          Handle event) {
     if (const HResult hr = Enter("SetEventOnCompletion"); hr < 0) return hr;
     Alive(fence, "fence");
+    if (event == 0) {
+        // No event: the call blocks until the fence reaches the value, the GPU working meanwhile.
+        RunQueueUntil(fence, value);
+        if (fenceValues_[fence] < value) errors.push_back("waited for a fence value nothing will signal");
+        return 0;
+    }
     if (!Alive(event, "event")) return 0;
-    if (fenceCompleted_ >= value) {
+    if (fenceValues_[fence] >= value) {
         events_[event] = true;
     } else {
-        armedEvents_[event] = value;
+        armedEvents_[event] = {fence, value};
     }
     return 0;
 }
@@ -531,7 +570,9 @@ void FakePlatform::Execute(const Command& command, Handle& heapInUse) {
             break;
         case Command::Transition: {
             Buffer& buffer = buffers_[command.a];
-            if (buffer.state != command.before) {
+            if (buffer.desc.heapType != HeapType::Default) {
+                errors.push_back("transition of " + Hex(command.a) + ", a buffer on the upload or readback heap");
+            } else if (buffer.state != command.before) {
                 errors.push_back("transition of " + Hex(command.a) + " from state " +
                                  Hex(static_cast<std::uint64_t>(command.before)) +
                                  ", but it is in " +
@@ -583,6 +624,12 @@ void FakePlatform::Execute(const Command& command, Handle& heapInUse) {
                 errors.push_back("resolve into a buffer that is not a readback destination");
             }
             const std::vector<std::uint64_t>& values = queryHeaps_[command.a];
+            // ResolveQueryData: 8-byte aligned, queries and destination bytes inside their objects.
+            if (command.z % 8 != 0 || command.x + command.y > values.size() ||
+                command.z + command.y * sizeof(std::uint64_t) > destination.desc.sizeInBytes) {
+                errors.push_back("resolve unaligned or outside its query heap or buffer");
+                break;
+            }
             Own(destination);
             std::memcpy(destination.data() + command.z, values.data() + command.x,
                         command.y * sizeof(std::uint64_t));
@@ -669,11 +716,8 @@ void FakePlatform::ExecuteDispatch(const Command& command, Handle heapInUse) {
         return;
     }
     Buffer& output = buffers_[table.outputs[0].buffer];
-    output.writes.push_back(Write{table.outputs[0].offset, desc.output.totalBytes,
-                                  table.inputs[0].offset, table.inputs[1].offset,
-                                  table.inputs[0].buffer, table.inputs[1].buffer,
-                                  desc.transA == gemm::MatrixTransform::Transpose,
-                                  desc.transB == gemm::MatrixTransform::Transpose});
+    output.writes.push_back(Write{table.outputs[0].offset, desc.output.totalBytes, table.inputs[0].offset,
+                                  table.inputs[1].offset, table.inputs[0].buffer, table.inputs[1].buffer, desc});
     clock_ += dispatchTicks(gemmDispatches);
     ++gemmDispatches;
 }
@@ -682,19 +726,25 @@ std::uint16_t FakePlatform::ProductElement(const Buffer& output, std::uint64_t o
     // The last dispatch that wrote this element decides it.
     for (auto write = output.writes.rbegin(); write != output.writes.rend(); ++write) {
         if (offset < write->outputOffset || offset >= write->outputOffset + write->size) continue;
+        // Packed row-major tensors: a row is as long as the last dimension. A transposed operand
+        // is read with its two dimensions swapped: its stored rows are the product's columns.
+        const gemm::GemmDesc& desc = write->desc;
+        const bool transA = desc.transA == gemm::MatrixTransform::Transpose;
+        const bool transB = desc.transB == gemm::MatrixTransform::Transpose;
+        const std::uint64_t outputRowBytes = 2ull * desc.output.sizes[3];
+        const std::uint64_t aRowBytes = 2ull * desc.a.sizes[3];
+        const std::uint64_t bRowBytes = 2ull * desc.b.sizes[3];
+        const std::uint64_t inner = desc.a.sizes[transA ? 2 : 3];
         const std::uint64_t local = offset - write->outputOffset;
-        const std::uint64_t row = local / kRowBytes;
-        const std::uint64_t col = (local % kRowBytes) / 2;
+        const std::uint64_t row = local / outputRowBytes;
+        const std::uint64_t col = (local % outputRowBytes) / 2;
         const Buffer& a = buffers_[write->a];
         const Buffer& b = buffers_[write->b];
         if (!a.storage || !b.storage) return 0;
-        // Every tensor of the run has 8192 columns, so one row stride serves A and B.
         float sum = 0.0f;
-        for (std::uint64_t k = 0; k < 8192; ++k) {
-            const std::uint64_t aAt =
-                write->transA ? k * kRowBytes + 2 * row : row * kRowBytes + 2 * k;
-            const std::uint64_t bAt =
-                write->transB ? col * kRowBytes + 2 * k : k * kRowBytes + 2 * col;
+        for (std::uint64_t k = 0; k < inner; ++k) {
+            const std::uint64_t aAt = transA ? k * aRowBytes + 2 * row : row * aRowBytes + 2 * k;
+            const std::uint64_t bAt = transB ? col * bRowBytes + 2 * k : k * bRowBytes + 2 * col;
             std::uint16_t x = 0;
             std::uint16_t y = 0;
             std::memcpy(&x, a.storage->data() + a.base + write->aOffset + aAt, 2);

@@ -5,8 +5,12 @@
 // backend relies on for real: buffer contents, timestamps from a simulated GPU clock, and the
 // product elements that are read back, from the bytes that were uploaded and bound.
 // As on Windows, submitted work is done only later: here, while the CPU waits on the fence.
-// Until then no object may be released; and buffers return to the common state whenever a
-// submission completes.
+// Until then no object may be released; default-heap buffers return to the common state
+// whenever a submission completes, while upload-heap buffers stay in the generic-read state and
+// readback-heap buffers in copy-destination for their whole life. An adapter has one device:
+// creating it again while it lives hands out the same device, and a removed device, until all
+// of its references are released, makes creation fail. A removed device runs nothing more,
+// and its fences read as complete.
 
 #include <cstdint>
 #include <deque>
@@ -49,7 +53,8 @@ public:
     bool exportPresent = true;
     bool eventFails = false;
     bool waitFails = false;
-    // GetDeviceRemovedReason fails from this submission on (1-based); 0: never.
+    // The device of the queue is removed at this submission (1-based, counted over the whole
+    // substitute); 0: never.
     int deviceLostAtSubmission = 0;
     gemm::BindingProperties initializerProperties{0, 0, 0};
     gemm::BindingProperties operatorProperties{4, 0, 0};
@@ -68,7 +73,8 @@ public:
     // --- Records ------------------------------------------------------------------------
     std::vector<std::string> calls;   // every call, in order
     std::vector<std::string> errors;  // misuse of the platform
-    std::vector<Handle> created;      // objects, events and the library, in order
+    std::vector<Handle> created;      // objects, events and the library, in order; a device
+                                      // handed out again appears again
     std::vector<Handle> released;     // in order
     std::map<Handle, std::string> kinds;
     std::vector<std::uint64_t> signalled;  // fence values
@@ -167,7 +173,7 @@ private:
     struct Write {  // one GEMM dispatch's output block
         std::uint64_t outputOffset, size, aOffset, bOffset;
         Handle a, b;
-        bool transA, transB;
+        gemm::GemmDesc desc;
     };
     struct Buffer {
         gemm::BufferDesc desc;
@@ -195,16 +201,23 @@ private:
         gemm::DescriptorHandles start;
     };
 
-    struct Submitted {  // one entry of the queue: a list to run, or a fence value to signal
+    struct Submitted {  // one entry of the queue: a list to run, or a value to signal a fence with
         Handle list;
+        Handle fence;
         std::uint64_t signal;
+        std::size_t adapter;  // of the queue's device
+    };
+    struct Device {  // the one device of an adapter, while references to it live
+        Handle handle = 0;
+        bool removed = false;
     };
 
     HResult Enter(const std::string& call);
     // Runs the queue's lists and signals in order until the fence reaches the value.
-    void RunQueueUntil(std::uint64_t fenceValue);
-    bool DeviceRemoved() const;
+    void RunQueueUntil(Handle fence, std::uint64_t value);
+    bool Removed(std::size_t adapter) const;
     bool GpuMayBeBusy() const;
+    int References(Handle handle) const;  // handed out and not yet released
     void CheckIdleForRelease(Handle object);
     bool Promote(Buffer& buffer, gemm::ResourceState needed);
     Handle NewObject(const std::string& kind);
@@ -226,10 +239,12 @@ private:
     std::map<Handle, std::vector<std::uint64_t>> queryHeaps_;
     std::map<Handle, gemm::GemmDesc> operators_;  // uncompiled and compiled
     std::map<Handle, Handle> initializers_;       // initializer -> compiled operator
-    std::map<Handle, bool> events_;               // signalled
-    std::map<Handle, std::uint64_t> armedEvents_; // event -> fence value it waits for
+    std::map<Handle, bool> events_;  // signalled
+    std::map<Handle, std::pair<Handle, std::uint64_t>> armedEvents_;  // event -> fence, value
     std::deque<Submitted> queue_;                 // submitted, not yet done by the GPU
-    std::uint64_t fenceCompleted_ = 0;
+    std::map<Handle, std::uint64_t> fenceValues_; // completed value of each fence
+    std::map<std::size_t, Device> devices_;       // by adapter index
+    bool deviceLost_ = false;                     // deviceLostAtSubmission has struck
     std::uint64_t clock_ = 1'000'000;
     int submissions_ = 0;
     bool initialized_ = false;

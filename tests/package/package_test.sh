@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Makes the package of a build tree with cpack, unpacks it into an empty folder, checks that
 # it holds exactly what a user needs, and runs it: natively mivaro-cli answers --version and
-# list; for Windows, under the build's Wine session, mivaro-cli.exe answers --version and the
-# window starts and closes with exit code 0.
+# list, needs no glibc symbol newer than $MIVARO_GLIBC_BASELINE and answers --version under
+# the C library of the system root $MIVARO_GLIBC_BASELINE_ROOT; for Windows, under the
+# build's Wine session, mivaro-cli.exe answers --version and the window starts and closes
+# with exit code 0.
 #   package_test.sh CPACK BUILD_DIR VERSION [WINDOW_DRIVER.exe]
 set -u
 cpack=$1 build_dir=$(cd "$2" && pwd) version=$3 driver=${4:-}
@@ -39,6 +41,17 @@ if [ -z "$driver" ]; then
   { [ $code -eq 0 ] || [ $code -eq 3 ]; } && grep -q 'References (--reference):' <<<"$out" ||
     fail "list: exit $code, $out"
   echo "ok   mivaro-cli --version and list answer"
+
+  baseline=${MIVARO_GLIBC_BASELINE:?the glibc baseline is not set}
+  newest=$(objdump -T "$dir/mivaro-cli" | grep -o 'GLIBC_[0-9.]*' | sed 's/GLIBC_//' | sort -Vu | tail -1)
+  [ "$(printf '%s\n' "$newest" "$baseline" | sort -V | tail -1)" = "$baseline" ] ||
+    fail "mivaro-cli needs GLIBC_$newest, newer than $baseline:"$'\n'"$(objdump -T "$dir/mivaro-cli" | grep "GLIBC_$newest")"
+  # Symbol versions alone do not show start files of a newer C library: run it on the old one.
+  root=${MIVARO_GLIBC_BASELINE_ROOT:?the system root of the glibc baseline is not set}
+  out=$("$root/lib64/ld-linux-x86-64.so.2" --library-path "$root/lib/x86_64-linux-gnu" "$dir/mivaro-cli" --version 2>&1) ||
+    fail "under glibc $baseline, --version: exit $?, $out"
+  [[ $out == "mivaro-cli $version"* ]] || fail "under glibc $baseline, --version said: $out"
+  echo "ok   needs glibc $newest at most and runs on glibc $baseline"
   exit 0
 fi
 

@@ -8,16 +8,23 @@ namespace {
 
 TEST(RunFocus, ReturnsOnlyWhenTheUserLeftTheFocusWhereTheRunPutIt) {
     RunFocus focus;
-    EXPECT_EQ(focus.TakeReturn(IDC_LANGUAGE_COMBO), std::nullopt);  // nothing was moved
+    EXPECT_FALSE(focus.Pending());
+    EXPECT_EQ(focus.TakeReturn(IDC_LANGUAGE_COMBO, false), std::nullopt);  // nothing was moved
     focus.Moved(IDC_RUN_BUTTON, IDC_CUDA_BUTTON);
-    EXPECT_EQ(focus.TakeReturn(IDC_CUDA_BUTTON), IDC_RUN_BUTTON);
-    EXPECT_EQ(focus.TakeReturn(IDC_CUDA_BUTTON), std::nullopt);  // given back once
+    EXPECT_TRUE(focus.Pending());
+    EXPECT_EQ(focus.TakeReturn(IDC_CUDA_BUTTON, false), IDC_RUN_BUTTON);
+    EXPECT_FALSE(focus.Pending());
+    EXPECT_EQ(focus.TakeReturn(IDC_CUDA_BUTTON, false), std::nullopt);  // given back once
 
     focus.Moved(IDC_RUN_BUTTON, IDC_CUDA_BUTTON);
-    EXPECT_EQ(focus.TakeReturn(IDC_REFERENCE_COMBO), std::nullopt);  // tabbed away during the run
+    EXPECT_EQ(focus.TakeReturn(IDC_REFERENCE_COMBO, false), std::nullopt);  // tabbed away during the run
     focus.Moved(IDC_RUN_BUTTON, IDC_LANGUAGE_COMBO);
-    EXPECT_EQ(focus.TakeReturn(0), std::nullopt);  // another window is active
-    EXPECT_EQ(focus.TakeReturn(IDC_LANGUAGE_COMBO), std::nullopt);
+    EXPECT_EQ(focus.TakeReturn(0, false), std::nullopt);  // no control has the focus
+    EXPECT_EQ(focus.TakeReturn(IDC_LANGUAGE_COMBO, false), std::nullopt);
+    // The user opened the list of the control the focus was parked on: it stays with them.
+    focus.Moved(IDC_RUN_BUTTON, IDC_LANGUAGE_COMBO);
+    EXPECT_EQ(focus.TakeReturn(IDC_LANGUAGE_COMBO, true), std::nullopt);
+    EXPECT_FALSE(focus.Pending());
 }
 
 }  // namespace
