@@ -154,11 +154,13 @@ void MeasureCard(CardRuns& runs, std::size_t slot, const gemm::InputMatrices& in
     }
     std::optional<ClockSampler> sampler;  // never waits long for a query that hangs
     try {
-        const std::string pciBusId = system.PciBusId(target);
+        // The card's identity as discovery found it; the driver is asked where discovery could not say.
+        const std::string pciBusId = target.pciBusId.empty() ? system.PciBusId(target) : target.pciBusId;
         const CardDetails details = system.Details(target);
         runs.Update(slot, [&](CardRecord& card, RunRecord& run) {
             card.pciBusId = pciBusId;
             card.details = details;
+            card.details.uuid = target.uuid;
             run.components.cudaDriverLibraryPath = details.cudaDriverLibraryPath;
             run.components.directMl = details.directMlVersion;
             run.components.directMlLibraryPath = details.directMlLibraryPath;
@@ -169,7 +171,7 @@ void MeasureCard(CardRuns& runs, std::size_t slot, const gemm::InputMatrices& in
             card.clocks.unavailable = clocks.unavailable;
             card.clocks.nvmlReturnCode = clocks.nvmlReturnCode;
             card.clocks.intervalMs = static_cast<int>(interval.count());
-            card.details.uuid = clocks.uuid;
+            if (card.details.uuid.empty()) card.details.uuid = clocks.uuid;
             card.details.driverVersion = clocks.driverVersion;
         });
         if (clocks.monitor) sampler.emplace(std::move(clocks.monitor), interval);
@@ -276,6 +278,8 @@ void ChooseCards(const DiscoveredSystem& found, RunRecord& run, const Options& o
         CardRecord& card = run.cards.emplace_back();
         card.index = index;
         card.target = found.targets.at(index);
+        card.pciBusId = card.target.pciBusId;  // the physical card, also when it never runs
+        card.details.uuid = card.target.uuid;
         card.shape = ShapeFor(card.target);
         if (card.target.directMlStatus != DirectMlStatus::Ready) card.status = RunStatus::TargetNotReady;
     }

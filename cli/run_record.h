@@ -92,7 +92,7 @@ struct HostInfo {
 
 // What the driver and libraries tell about a card; empty or 0 when unknown.
 struct CardDetails {
-    std::string uuid;                // NVML's "GPU-..." text
+    std::string uuid;                // the driver's "GPU-..." text (discovery's, else NVML's)
     std::string driverVersion;       // the display driver's release (NVIDIA: "580.65.06")
     int computeCapabilityMajor = 0;  // CUDA only
     int computeCapabilityMinor = 0;

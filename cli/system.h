@@ -20,6 +20,7 @@
 #include "core/gpu_target.h"
 #include "core/input_matrices.h"
 #include "core/text_pair.h"
+#include "discovery/cuda_status_dialog.h"
 
 namespace cli {
 
@@ -29,9 +30,10 @@ struct DiscoveredSystem {
     std::size_t defaultIndex = 0;          // the first ready target, else 0
     TextPair status;                       // the list assembly's message; shown for an empty list
     bool nvidiaPresent = false;
-    // The CUDA status dialog's instruction and content; only meaningful with nvidiaPresent.
-    TextPair cudaInstruction;
-    TextPair cudaContent;
+    // The CUDA components as detected, the cuBLAS search included, and the advice that fits
+    // this platform; only meaningful with nvidiaPresent.
+    CudaComponentsState cudaState;
+    CudaAdvice cudaAdvice = CudaAdvice::Windows;
     ComponentVersions components;
 };
 

@@ -40,9 +40,8 @@ ScriptedSystem FourCards() {
                                    {L"На этой видеокарте DirectML не поддерживает тензоры FP16.",
                                     L"DirectML FP16 tensors are unavailable on this graphics card."}};
     s.discovered.nvidiaPresent = true;
-    s.discovered.cudaInstruction = {L"Проверка CUDA", L"CUDA status"};
-    s.discovered.cudaContent = {L"Драйвер NVIDIA: установлен\nCUDA Runtime: 13.5",
-                                L"NVIDIA driver: installed\nCUDA Runtime: 13.5"};
+    s.discovered.cudaState = {13050, 13050, 13000, 13, 1, 0, 2, DriverStatus::Installed, false, "",
+                              {false, {{"/usr/local/cuda/lib64/libcublas.so.13", CublasAttemptOutcome::Used, ""}}}};
     s.discovered.components.cudaRuntime = "13.5";
     s.discovered.components.cudaDriver = "13.0";
     s.discovered.components.cublas = "13.1.0";
@@ -220,6 +219,9 @@ TEST(CliListTest, ListsCardsReadinessCudaStateAndReferences) {
               "  CUDA status\n"
               "  NVIDIA driver: installed\n"
               "  CUDA Runtime: 13.5\n"
+              "  cuBLAS: 13.1.0\n"
+              "  CUDA supported by driver: 13.0\n"
+              "  cuBLAS found: /usr/local/cuda/lib64/libcublas.so.13\n"
               "\n"
               "References (--reference):\n"
               "  0  No reference\n"
@@ -240,6 +242,43 @@ TEST(CliListTest, ListsCardsReadinessCudaStateAndReferences) {
     const Outcome interrupted = Cli(s, {"list"}, false, stopped.get_token());
     EXPECT_EQ(interrupted.code, 130);
     EXPECT_TRUE(interrupted.out.empty());
+}
+
+// Without cuBLAS, on Linux: the advice for Linux, and every place the search tried.
+TEST(CliListTest, NamesEveryPlaceCublasWasLookedForWithTheAdviceOfThePlatform) {
+    ScriptedSystem s = FourCards();
+    s.discovered.targets = {s.discovered.targets[2]};  // NVIDIA cards are left out without CUDA
+    s.discovered.targetMessages = {{}};
+    s.discovered.cudaAdvice = CudaAdvice::Linux;
+    CudaComponentsState& cuda = s.discovered.cudaState;
+    cuda.cublasMajor = 0;
+    cuda.cublasMissing = true;
+    cuda.cublasSearch.attempts = {
+        {"/opt/mivaro/libcublas.so.13", CublasAttemptOutcome::NotPresent, ""},
+        {"/home/olga/.venv/lib/python3.12/site-packages/nvidia/cu13/lib/libcublas.so.13",
+         CublasAttemptOutcome::CublasLtMissing, ""},
+        {"/usr/local/cuda-13.5/lib64/libcublas.so.13", CublasAttemptOutcome::LoadFailed,
+         "libcublasLt.so.13: wrong ELF class\x1b[31m"},
+        {"libcublas.so.13", CublasAttemptOutcome::NotPresent, ""}};
+    Outcome o = Cli(s, {"list"});
+    EXPECT_TRUE(Contains(o.out, "  cuBLAS not found; places tried, in order:\n"
+                                "    /opt/mivaro/libcublas.so.13: not there\n"
+                                "    /home/olga/.venv/lib/python3.12/site-packages/nvidia/cu13/lib/libcublas.so.13: "
+                                "no cuBLASLt beside it\n"
+                                "    /usr/local/cuda-13.5/lib64/libcublas.so.13: the loader refused it: "
+                                "libcublasLt.so.13: wrong ELF class\\x1B[31m\n"
+                                "    libcublas.so.13 (the system's library search): not there\n\n"))
+        << o.out;
+    const std::wstring linuxAdvice = BuildCudaStatusDialog(cuda, Language::English, CudaAdvice::Linux).content;
+    EXPECT_TRUE(Contains(o.out, WideToUtf8(linuxAdvice.substr(linuxAdvice.rfind(L'\n') + 1)))) << o.out;
+    EXPECT_FALSE(Contains(o.out, "Windows x64")) << o.out;
+
+    cuda.cublasSearch = {true, {{"/srv/cublas/libcublas.so.13", CublasAttemptOutcome::ImportsMissing, ""}}};
+    o = Cli(s, {"list", "--lang", "ru"});
+    EXPECT_TRUE(Contains(o.out, "  cuBLAS не найден там, куда указывает MIVARO_CUBLAS:\n"
+                                "    /srv/cublas/libcublas.so.13: нет функции, которую вызывает тест; поиск на этом "
+                                "закончен\n"))
+        << o.out;
 }
 
 TEST(CliJsonTest, DocumentCarriesEveryFigureOfTheRun) {

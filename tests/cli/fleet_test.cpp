@@ -24,13 +24,15 @@ using testing::ScriptedSystem;
 constexpr std::uint64_t kH100Memory = 85520809984ull;
 constexpr std::uint64_t kHwThermalSlowdown = 0x40;
 
-// count cards of one model, each 5.0 ms unless scripted otherwise, numbered from first.
+// count cards of one model, each 5.0 ms unless scripted otherwise, each with the identity
+// discovery found for it (which the clock monitor's would only stand in for).
 ScriptedSystem Server(int count, const std::string& name = "NVIDIA H100 80GB HBM3", std::uint64_t memory = kH100Memory) {
     ScriptedSystem s;
     for (int i = 0; i < count; ++i) {
-        s.discovered.targets.push_back(CudaTarget(i, name, 0x10DE, memory));
+        GpuTarget& target = s.discovered.targets.emplace_back(CudaTarget(i, name, 0x10DE, memory));
+        target.pciBusId = "00000000:" + std::to_string(10 + i) + ":00.0";
+        target.uuid = "GPU-d15c0e7e-0000-4000-8000-00000000000" + std::to_string(i + 1);
         s.discovered.targetMessages.emplace_back();
-        s.busIds[i] = "00000000:" + std::to_string(10 + i) + ":00.0";
         s.medianMsFor[i] = 5.0;
         s.eventReasonsFor[i] = 0x1;  // idle between series does not count
     }
@@ -97,8 +99,8 @@ TEST(CliEveryCardTest, EightCardsOfOneModelNameTheSlowAndTheThrottledCard) {
     EXPECT_EQ(lines[4], "3  NVIDIA H100 80GB HBM3 · cuBLAS · 79.6 GiB   5.60 ms     196.34      slow");
     EXPECT_EQ(lines[6], "5  NVIDIA H100 80GB HBM3 · cuBLAS · 79.6 GiB   5.00 ms     219.90      throttled");
     EXPECT_EQ(lines[10], "[3] slow: 5.60 ms, 12.0% above the median of its model (5.00 ms) · 00000000:13:00.0 · "
-                         "GPU-5d1e4c2a-0000-4000-8000-000000000004");
-    EXPECT_EQ(lines[11], "[5] throttled: hwThermalSlowdown · 00000000:15:00.0 · GPU-5d1e4c2a-0000-4000-8000-000000000006");
+                         "GPU-d15c0e7e-0000-4000-8000-000000000004");
+    EXPECT_EQ(lines[11], "[5] throttled: hwThermalSlowdown · 00000000:15:00.0 · GPU-d15c0e7e-0000-4000-8000-000000000006");
 
     KeepForSchemaCheck("every-card", o.out);
     const json::Value doc = json::Parse(o.out);
@@ -126,10 +128,8 @@ TEST(CliEveryCardTest, ConcurrentCardsOfTwoModelsAndOneFailingMidRun) {
     ScriptedSystem s = Server(4);
     const ScriptedSystem other = Server(8, "NVIDIA L4", 24152899584ull);
     for (int i = 4; i < 8; ++i) {
-        GpuTarget target = other.discovered.targets[static_cast<std::size_t>(i)];
-        s.discovered.targets.push_back(target);
+        s.discovered.targets.push_back(other.discovered.targets[static_cast<std::size_t>(i)]);
         s.discovered.targetMessages.emplace_back();
-        s.busIds[i] = other.busIds.at(i);
         s.medianMsFor[i] = 20.0;
     }
     s.multiplicationsPerSeries = 5;
@@ -143,7 +143,9 @@ TEST(CliEveryCardTest, ConcurrentCardsOfTwoModelsAndOneFailingMidRun) {
     EXPECT_EQ(s.inputsRead.size(), 1u);
     EXPECT_TRUE(Contains(o.err, "[6] Измерены серии 2 из 5\n")) << o.err;
     EXPECT_FALSE(Contains(o.err, "[6] Измерены серии 3 из 5"));
-    EXPECT_TRUE(Contains(o.out, "[6] ошибка: cudaMalloc: out of memory · 00000000:16:00.0\n")) << o.out;
+    EXPECT_TRUE(Contains(o.out, "[6] ошибка: cudaMalloc: out of memory · 00000000:16:00.0 · "
+                                "GPU-d15c0e7e-0000-4000-8000-000000000007\n"))
+        << o.out;
     EXPECT_TRUE(o.err.ends_with("Ошибка теста: card 6: cudaMalloc: out of memory\n")) << o.err;
 
     const json::Value doc = json::Parse(s.FileText("all.json"));
@@ -247,13 +249,13 @@ TEST(CliSummaryTest, NamesExactlyTheSlowThrottledAndFailedCardsAcrossMachines) {
               "NVIDIA GeForce RTX 4060 · 8.0 GiB   1           20.00 ms    20.00 ms    20.00 ms\n"
               "\n"
               "Not ok:\n"
-              "  node-b \\x1B[31m · 00000000:14:00.0 · GPU-5d1e4c2a-0000-4000-8000-000000000005 · [4] throttled: "
+              "  node-b \\x1B[31m · 00000000:14:00.0 · GPU-d15c0e7e-0000-4000-8000-000000000005 · [4] throttled: "
               "hwSlowdown · runs/job-1/b.json\n"
-              "  node-b \\x1B[31m · 00000000:17:00.0 · GPU-5d1e4c2a-0000-4000-8000-000000000008 · [7] slow: 6.00 ms, "
+              "  node-b \\x1B[31m · 00000000:17:00.0 · GPU-d15c0e7e-0000-4000-8000-000000000008 · [7] slow: 6.00 ms, "
               "20.0% above the median of its model (5.00 ms) · runs/job-1/b.json\n"
-              "  node-c · 00000000:11:00.0 · GPU-5d1e4c2a-0000-4000-8000-000000000002 · [1] failed: cudaMalloc: out of "
+              "  node-c · 00000000:11:00.0 · GPU-d15c0e7e-0000-4000-8000-000000000002 · [1] failed: cudaMalloc: out of "
               "memory · runs/job-1/c.json\n"
-              "  node-e · 00000000:10:00.0 · GPU-5d1e4c2a-0000-4000-8000-000000000001 · [0] slow: 5.60 ms, 12.0% above "
+              "  node-e · 00000000:10:00.0 · GPU-d15c0e7e-0000-4000-8000-000000000001 · [0] slow: 5.60 ms, 12.0% above "
               "the median of its model (5.00 ms) · runs/job-2/e.json\n"
               "  — · 00000000:01:00.0 · — · [0] throttled: hwThermalSlowdown · runs/old.json\n"
               "\n"
@@ -275,7 +277,7 @@ TEST(CliSummaryTest, NamesExactlyTheSlowThrottledAndFailedCardsAcrossMachines) {
     ASSERT_EQ(doc["notOk"].AsArray().size(), 5u);
     EXPECT_EQ(doc["notOk"][1]["verdict"].AsString(), "slow");
     EXPECT_EQ(doc["notOk"][1]["host"].AsString(), "node-b \x1b[31m");
-    EXPECT_EQ(doc["notOk"][1]["uuid"].AsString(), "GPU-5d1e4c2a-0000-4000-8000-000000000008");
+    EXPECT_EQ(doc["notOk"][1]["uuid"].AsString(), "GPU-d15c0e7e-0000-4000-8000-000000000008");
     EXPECT_NEAR(doc["notOk"][1]["vsModelMedianPercent"].AsNumber(), 20.0, 1e-9);
     EXPECT_EQ(doc["notOk"][2]["error"].AsString(), "cudaMalloc: out of memory");
     EXPECT_TRUE(doc["notOk"][4]["host"].IsNull());
