@@ -125,10 +125,7 @@ public:
                 const std::lock_guard lock(mutex_);
                 interrupted = run_;
             }
-            interrupted.status = RunStatus::Interrupted;
-            for (CardRecord& card : interrupted.cards) {
-                if (card.status != RunStatus::TargetNotReady) card.status = RunStatus::Interrupted;
-            }
+            interrupted.status = RunStatus::Interrupted;  // cards not yet finished say so themselves
             system_.WriteFileReplacing(*options_.outputFile, WriteJsonDocument(interrupted));
         } catch (...) {
         }
@@ -230,7 +227,7 @@ void MeasureConcurrently(CardRuns& runs, std::size_t cards, const gemm::InputMat
             threads.emplace_back([&runs, &inputs, slot, stopToken] {
                 try {
                     MeasureCard(runs, slot, inputs, stopToken);
-                } catch (...) {  // only a failure to record the failure; the card stays an error
+                } catch (...) {  // only a failure to record the failure; the card stays unfinished
                 }
             });
         } catch (const std::exception& error) {
@@ -281,7 +278,9 @@ void ChooseCards(const DiscoveredSystem& found, RunRecord& run, const Options& o
         card.pciBusId = card.target.pciBusId;  // the physical card, also when it never runs
         card.details.uuid = card.target.uuid;
         card.shape = ShapeFor(card.target);
-        if (card.target.directMlStatus != DirectMlStatus::Ready) card.status = RunStatus::TargetNotReady;
+        // Until its run ends, a ready card has not finished: what a stop request's document says.
+        card.status = card.target.directMlStatus == DirectMlStatus::Ready ? RunStatus::Interrupted
+                                                                          : RunStatus::TargetNotReady;
     }
 }
 

@@ -189,6 +189,26 @@ TEST(CliEveryCardTest, AStopDuringAConcurrentRunStopsEveryCard) {
         EXPECT_EQ(doc["cards"][i]["outcome"]["status"].AsString(), "interrupted");
         EXPECT_TRUE(doc["cards"][i]["verdict"].IsNull());
     }
+
+    // One after another: a card that finished before the stop keeps its result, at once too.
+    ScriptedSystem sequential = Server(3);
+    std::stop_source stop;
+    std::string early;
+    int reports = 0;
+    sequential.onProgress = [&](int) {
+        if (++reports != 9) return;  // card 1, series 2
+        std::jthread([&] { stop.request_stop(); }).join();
+        early = sequential.FileText("r.json");
+    };
+    EXPECT_EQ(Cli(sequential, {"--target", "all", "--output", "r.json"}, false, stop.get_token()).code, 130);
+    for (const std::string& text : {early, sequential.FileText("r.json")}) {
+        const json::Value written = json::Parse(text);
+        EXPECT_EQ(written["cards"][0]["outcome"]["status"].AsString(), "completed");
+        EXPECT_EQ(written["cards"][0]["result"]["median"]["msPerMultiplication"].AsNumber(), 5.0);
+        EXPECT_EQ(written["cards"][1]["outcome"]["status"].AsString(), "interrupted");
+        EXPECT_EQ(written["cards"][2]["outcome"]["status"].AsString(), "interrupted");
+    }
+    EXPECT_EQ(sequential.ranTargets.size(), 2u);  // the card after the stop never started
 }
 
 // Documents of both schemas from several machines, cards of two models, a failure, a
