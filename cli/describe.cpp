@@ -1,14 +1,14 @@
 #include "cli/describe.h"
 
 #include "core/utf8.h"
-#include "discovery/cuda_status_dialog.h"
 #include "dml/adapter_discovery.h"
 #include "presentation/selection_lists.h"
 
 namespace cli {
 namespace {
 
-ComponentVersions Versions(const CudaComponentsState& state, const std::string& cublasLibraryPath) {
+ComponentVersions Versions(const CudaComponentsState& state, const std::string& cublasLibraryPath,
+                           const std::string& cublasLtLibraryPath) {
     ComponentVersions versions;
     if (state.runtimeVersion != 0) versions.cudaRuntime = WideToUtf8(FormatCudaVersion(state.runtimeVersion, L'.'));
     if (state.driverVersion != 0) versions.cudaDriver = WideToUtf8(FormatCudaVersion(state.driverVersion, L'.'));
@@ -17,12 +17,14 @@ ComponentVersions Versions(const CudaComponentsState& state, const std::string& 
                           std::to_string(state.cublasPatch);
     }
     versions.cublasLibraryPath = cublasLibraryPath;
+    versions.cublasLtLibraryPath = cublasLtLibraryPath;
     return versions;
 }
 
 }  // namespace
 
-DiscoveredSystem Describe(const TargetDiscovery& found, const std::string& cublasLibraryPath) {
+DiscoveredSystem Describe(const TargetDiscovery& found, const std::string& cublasLibraryPath,
+                          const std::string& cublasLtLibraryPath) {
     DiscoveredSystem system;
     system.targets = found.targets;
     system.defaultIndex = found.defaultIndex;
@@ -34,13 +36,13 @@ DiscoveredSystem Describe(const TargetDiscovery& found, const std::string& cubla
     for (const GpuTarget& target : found.targets) {
         system.targetMessages.push_back(gemm::DirectMlSelectionMessage(target.directMlStatus).value_or(TextPair{}));
     }
-    if (found.nvidiaPresent) {
-        const CudaStatusDialog ru = BuildCudaStatusDialog(found.cudaState, Language::Russian);
-        const CudaStatusDialog en = BuildCudaStatusDialog(found.cudaState, Language::English);
-        system.cudaInstruction = {ru.mainInstruction, en.mainInstruction};
-        system.cudaContent = {ru.content, en.content};
-    }
-    system.components = Versions(found.cudaState, cublasLibraryPath);
+    system.cudaState = found.cudaState;
+#ifdef _WIN32
+    system.cudaAdvice = CudaAdvice::Windows;
+#else
+    system.cudaAdvice = CudaAdvice::Linux;
+#endif
+    system.components = Versions(found.cudaState, cublasLibraryPath, cublasLtLibraryPath);
     return system;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// Turns what discovery found into what the console runner shows: readiness messages,
-// the CUDA status dialog's texts in both languages and the component versions.
+// Turns what discovery found into what the console runner shows: readiness messages, the
+// CUDA components with the advice for this platform, and the component versions.
 
 #include <string>
 
@@ -9,7 +9,9 @@
 
 namespace cli {
 
-// cublasLibraryPath: the cuBLAS library the detection loaded (UTF-8), empty when none.
-DiscoveredSystem Describe(const TargetDiscovery& found, const std::string& cublasLibraryPath);
+// cublasLibraryPath and cublasLtLibraryPath: the cuBLAS library the detection loaded and the
+// cuBLASLt beside it (UTF-8), empty when none.
+DiscoveredSystem Describe(const TargetDiscovery& found, const std::string& cublasLibraryPath,
+                          const std::string& cublasLtLibraryPath);
 
 }  // namespace cli

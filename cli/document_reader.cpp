@@ -115,7 +115,7 @@ SeriesTiming TimingIn(const Field& timing) {
 
 // A card's part of a document: target is the 'target' object, and the others as named.
 CardRecord ReadCard(const Field& target, const Field& shape, const Field& outcome, const Field& result,
-                    const Field& inputs) {
+                    const Field& inputs, const Field& clocks) {
     CardRecord card;
     card.index = target["index"].Count(1e6);
     GpuTarget& t = card.target;
@@ -152,6 +152,12 @@ CardRecord ReadCard(const Field& target, const Field& shape, const Field& outcom
         }
         card.inputsHash = value;
     }
+    const Field samples = clocks["samples"];
+    for (std::size_t i = 0; i < samples.Size(); ++i) {
+        SeriesClocks& series = card.clocks.series.emplace_back();
+        series.series = static_cast<int>(samples[i]["afterSeries"].Count(BenchmarkPlan::seriesCount));
+        if (!samples[i]["eventReasons"].IsNull()) series.eventReasons = samples[i]["eventReasons"].Count(9007199254740992.0);
+    }
     return card;
 }
 
@@ -170,6 +176,10 @@ std::string DecodeDocumentText(std::string_view bytes) {
         Refuse("UTF-16 text without a byte-order mark; save the document as UTF-8");
     }
     for (std::size_t i = 0; i < bytes.size();) {
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {  // ASCII: most of a document
+            ++i;
+            continue;
+        }
         const std::size_t length = DecodeUtf8(bytes.substr(i)).length;
         if (length == 0) Refuse("not UTF-8 text (" + ByteAt(bytes, i) + ")");
         i += length;
@@ -196,7 +206,8 @@ RunRecord ReadRunDocument(std::string_view utf8) {
         // One card at most, its parts at the top.
         CheckPlan(doc["plan"]);
         if (!doc["target"].IsNull()) {
-            run.cards.push_back(ReadCard(doc["target"], doc["plan"], doc["outcome"], doc["result"], doc["inputs"]));
+            run.cards.push_back(
+                ReadCard(doc["target"], doc["plan"], doc["outcome"], doc["result"], doc["inputs"], doc["clocks"]));
         }
         return run;
     }
@@ -206,7 +217,7 @@ RunRecord ReadRunDocument(std::string_view utf8) {
     for (std::size_t i = 0; i < cards.Size(); ++i) {
         const Field card = cards[i];
         run.cards.push_back(
-            ReadCard(card["target"], card["runShape"], card["outcome"], card["result"], card["inputs"]));
+            ReadCard(card["target"], card["runShape"], card["outcome"], card["result"], card["inputs"], card["clocks"]));
     }
     return run;
 }

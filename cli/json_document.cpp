@@ -51,22 +51,6 @@ const char* ValidationName(const CardRecord& card) {
     return "notReached";
 }
 
-void StringOrNull(JsonWriter& w, const std::string& text) {
-    if (text.empty()) {
-        w.Null();
-    } else {
-        w.String(text);
-    }
-}
-
-void NumberOrNull(JsonWriter& w, bool present, double value) {
-    if (present) {
-        w.Number(value);
-    } else {
-        w.Null();
-    }
-}
-
 void Timing(JsonWriter& w, const SeriesTiming& timing) {
     w.BeginObject();
     w.Key("msPerMultiplication");
@@ -99,7 +83,17 @@ void WriteHost(JsonWriter& w, const HostInfo& host) {
 void WriteOptions(JsonWriter& w, const RunRecord& run) {
     w.BeginObject();
     w.Key("target");
-    if (run.requestedTarget) w.Integer(*run.requestedTarget); else w.Null();
+    if (run.allTargets) {
+        w.String("all");
+    } else if (run.requestedTarget) {
+        w.Integer(*run.requestedTarget);
+    } else {
+        w.Null();
+    }
+    w.Key("concurrent");
+    w.Bool(run.concurrent);
+    w.Key("tolerancePercent");
+    w.Number(run.tolerancePercent);
     w.Key("reference");
     w.Integer(run.reference);
     w.Key("show");
@@ -388,6 +382,32 @@ void WriteClocks(JsonWriter& w, const ClockRecord& clocks) {
     w.EndObject();
 }
 
+void WriteVerdict(JsonWriter& w, const CardRecord& card) {
+    if (!card.verdict) {
+        w.Null();
+        return;
+    }
+    const CardVerdict& v = *card.verdict;
+    const bool measured = v.verdict != Verdict::Failed;
+    w.BeginObject();
+    w.Key("status");
+    w.String(VerdictName(v.verdict));
+    w.Key("slow");
+    w.Bool(v.slow);
+    w.Key("throttled");
+    w.Bool(v.slowdownReasons != 0);
+    w.Key("slowdownReasonNames");
+    w.BeginArray();
+    for (const std::string& name : ClockEventReasonNames(v.slowdownReasons)) w.String(name);
+    w.EndArray();
+    w.Key("modelMedianMs");
+    NumberOrNull(w, measured, v.modelMedianMs);
+    w.Key("vsModelMedianPercent");
+    NumberOrNull(w, measured && card.result,
+                 card.result ? PercentAboveModel(card.result->median.msPerMultiplication, v.modelMedianMs) : 0.0);
+    w.EndObject();
+}
+
 void WriteCard(JsonWriter& w, const RunRecord& run, const CardRecord& card) {
     w.BeginObject();
     w.Key("target");
@@ -408,6 +428,8 @@ void WriteCard(JsonWriter& w, const RunRecord& run, const CardRecord& card) {
     WriteComparison(w, run, card);
     w.Key("clocks");
     WriteClocks(w, card.clocks);
+    w.Key("verdict");
+    WriteVerdict(w, card);
     w.EndObject();
 }
 

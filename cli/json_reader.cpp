@@ -109,6 +109,16 @@ private:
                 return out;
             }
             if (static_cast<unsigned char>(c) < 0x20) Fail("raw control character");
+            if (c != '\\' && static_cast<unsigned char>(c) < 0x80) {  // plain ASCII, the common case
+                std::size_t end = pos_ + 1;
+                while (end < text_.size() && text_[end] != '"' && text_[end] != '\\' &&
+                       static_cast<unsigned char>(text_[end]) >= 0x20 && static_cast<unsigned char>(text_[end]) < 0x80) {
+                    ++end;
+                }
+                out.append(text_.substr(pos_, end - pos_));
+                pos_ = end;
+                continue;
+            }
             if (c != '\\') {
                 const Utf8CodePoint code = DecodeUtf8(text_.substr(pos_));
                 if (code.length == 0) Fail("text that is not UTF-8");

@@ -141,4 +141,20 @@ void JsonWriter::Null() {
     text_ += "null";
 }
 
+void StringOrNull(JsonWriter& w, std::string_view utf8) {
+    if (utf8.empty()) {
+        w.Null();
+    } else {
+        w.String(utf8);
+    }
+}
+
+void NumberOrNull(JsonWriter& w, bool present, double value) {
+    if (present) {
+        w.Number(value);
+    } else {
+        w.Null();
+    }
+}
+
 }  // namespace cli

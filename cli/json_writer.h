@@ -43,6 +43,12 @@ private:
     bool afterKey_ = false;
 };
 
+// The text, or null when it is empty (unknown).
+void StringOrNull(JsonWriter& w, std::string_view utf8);
+
+// The number, or null when it is not present.
+void NumberOrNull(JsonWriter& w, bool present, double value);
+
 // Appends the JSON string literal of utf8 (quotes included) to out.
 void AppendJsonString(std::string& out, std::string_view utf8);
 

@@ -1,12 +1,10 @@
 #pragma once
-// Where the libraries a result depends on came from, for the result documents.
+// Where the DirectML library a result depends on comes from, for the result documents (the
+// NVIDIA libraries' files come from the CUDA layer's DynamicLibrary::LoadedFile).
 
 #include <string>
 
 namespace cli {
-
-// The file of the loaded CUDA driver library; empty when it is not loaded.
-std::string CudaDriverLibraryPath();
 
 struct DirectMlLibrary {
     std::string path;     // empty when absent

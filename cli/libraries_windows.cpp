@@ -6,17 +6,9 @@
 
 #include "core/system_library.h"
 #include "core/utf8.h"
-#include "cuda/nvidia_api.h"
 
 namespace cli {
 namespace {
-
-std::string ModulePath(HMODULE module) {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return {};
-    return WideToUtf8(std::wstring(path, length));
-}
 
 std::string FileVersion(const std::wstring& path) {
     static auto* const infoSizeOf =
@@ -41,12 +33,6 @@ std::string FileVersion(const std::wstring& path) {
 }
 
 }  // namespace
-
-std::string CudaDriverLibraryPath() {
-    // No reference is taken: the CUDA layer keeps the library loaded for the process's life.
-    const HMODULE module = GetModuleHandleW(gemm::kCudaDriverLibraryName);
-    return module != nullptr ? ModulePath(module) : std::string();
-}
 
 DirectMlLibrary SystemDirectMlLibrary() {
     wchar_t system[MAX_PATH] = {};

@@ -1,6 +1,7 @@
 #pragma once
 // 'mivaro-cli list': the cards discovery found with their readiness, the state of the CUDA
-// components and the reference rows, in the chosen language.
+// components with the advice for this platform and where cuBLAS was found (or every place
+// tried, and why each was passed over), and the reference rows, in the chosen language.
 
 #include <string>
 

@@ -23,6 +23,44 @@ std::optional<int> ParseIndex(std::string_view text) {
     return value;
 }
 
+// A percentage from 0 to 100 in plain decimal digits ("10", "7.5"); no sign, no exponent.
+std::optional<double> ParsePercent(std::string_view text) {
+    if (text.empty() || text.find_first_not_of("0123456789.") != std::string_view::npos || text.front() == '.') {
+        return std::nullopt;
+    }
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size() || value > 100.0) return std::nullopt;
+    return value;
+}
+
+const char* CommandName(Command command) {
+    switch (command) {
+        case Command::Run: return "run";
+        case Command::List: return "list";
+        case Command::Compare: return "compare";
+        case Command::Summary: return "summary";
+        case Command::Help:
+        case Command::Version: break;
+    }
+    return "";
+}
+
+// Which options each command takes: every option a run; the language also 'list'; the
+// document and the tolerance also 'summary'; 'compare' none.
+bool Applies(std::string_view option, Command command) {
+    switch (command) {
+        case Command::Run: return true;
+        case Command::List: return option == "--lang";
+        case Command::Summary:
+            return option == "--lang" || option == "--json" || option == "--output" || option == "--tolerance";
+        case Command::Compare:
+        case Command::Help:
+        case Command::Version: break;
+    }
+    return false;
+}
+
 // An argument as an error echoes it: safe for the terminal and cut to fit on a line.
 std::string Quoted(std::string_view text) {
     constexpr std::size_t kShownCharacters = 40;
@@ -54,6 +92,10 @@ ParseOutcome ParseOptions(const std::vector<std::string_view>& args) {
                 options.compareFiles.emplace_back(arg);
                 continue;
             }
+            if (command == Command::Summary) {
+                options.summaryPaths.emplace_back(arg);
+                continue;
+            }
             if (command) {
                 return fail("unexpected argument " + Quoted(arg) + " after the command");
             }
@@ -63,8 +105,10 @@ ParseOutcome ParseOptions(const std::vector<std::string_view>& args) {
                 command = Command::List;
             } else if (arg == "compare") {
                 command = Command::Compare;
+            } else if (arg == "summary") {
+                command = Command::Summary;
             } else {
-                return fail("unknown command " + Quoted(arg) + " (expected 'run', 'list' or 'compare')");
+                return fail("unknown command " + Quoted(arg) + " (expected 'run', 'list', 'compare' or 'summary')");
             }
             continue;
         }
@@ -77,8 +121,8 @@ ParseOutcome ParseOptions(const std::vector<std::string_view>& args) {
             value = arg.substr(eq + 1);
         }
         const bool takesValue = name == "--target" || name == "--reference" || name == "--show" ||
-                                name == "--lang" || name == "--output";
-        if (!takesValue && name != "--json") {
+                                name == "--lang" || name == "--output" || name == "--tolerance";
+        if (!takesValue && name != "--json" && name != "--concurrent") {
             return fail("unknown option " + Quoted(name));
         }
         if (!seen.insert(std::string(name)).second) {
@@ -88,7 +132,7 @@ ParseOutcome ParseOptions(const std::vector<std::string_view>& args) {
             if (value) {
                 return fail("option " + Quoted(name) + " takes no value");
             }
-            options.json = true;
+            (name == "--json" ? options.json : options.concurrent) = true;
             continue;
         }
         if (!value) {
@@ -99,9 +143,13 @@ ParseOutcome ParseOptions(const std::vector<std::string_view>& args) {
         }
 
         if (name == "--target") {
+            if (*value == "all") {
+                options.allTargets = true;
+                continue;
+            }
             const auto index = ParseIndex(*value);
             if (!index) {
-                return fail("--target needs a card number as shown by 'list', not " + Quoted(*value));
+                return fail("--target needs a card number as shown by 'list' or 'all', not " + Quoted(*value));
             }
             options.target = *index;
         } else if (name == "--reference") {
@@ -121,6 +169,12 @@ ParseOutcome ParseOptions(const std::vector<std::string_view>& args) {
             } else {
                 return fail("--show needs 'both', 'before' or 'after', not " + Quoted(*value));
             }
+        } else if (name == "--tolerance") {
+            const auto percent = ParsePercent(*value);
+            if (!percent) {
+                return fail("--tolerance needs a percentage from 0 to 100, such as 10 or 7.5, not " + Quoted(*value));
+            }
+            options.tolerancePercent = *percent;
         } else if (name == "--output") {
             if (value->empty()) {
                 return fail("--output needs a file name");
@@ -142,20 +196,19 @@ ParseOutcome ParseOptions(const std::vector<std::string_view>& args) {
         return {options, {}};
     }
     options.command = command.value_or(Command::Run);
-    if (options.command == Command::Compare) {
-        if (options.compareFiles.size() != 2) {
-            return fail("'compare' needs two JSON documents: mivaro-cli compare FIRST.json SECOND.json");
-        }
-        if (!seen.empty()) {
-            return fail("option " + Quoted(*seen.begin()) + " does not apply to 'compare'");
+    if (options.command == Command::Compare && options.compareFiles.size() != 2) {
+        return fail("'compare' needs two JSON documents: mivaro-cli compare FIRST.json SECOND.json");
+    }
+    if (options.command == Command::Summary && options.summaryPaths.empty()) {
+        return fail("'summary' needs result documents or folders: mivaro-cli summary PATH...");
+    }
+    for (const std::string& option : seen) {
+        if (!Applies(option, options.command)) {
+            return fail("option " + Quoted(option) + " does not apply to '" + CommandName(options.command) + "'");
         }
     }
-    if (options.command == Command::List) {
-        for (const char* runOnly : {"--target", "--reference", "--show", "--json", "--output"}) {
-            if (seen.contains(runOnly)) {
-                return fail(std::string("option '") + runOnly + "' applies to 'run', not to 'list'");
-            }
-        }
+    if (options.concurrent && !options.allTargets) {
+        return fail("--concurrent needs '--target all'");
     }
     if (options.reference == 0 && seen.contains("--show")) {
         return fail("--show needs a reference; '--reference 0' selects none");
@@ -169,14 +222,16 @@ ParseOutcome ParseOptions(const std::vector<std::string_view>& args) {
 }
 
 std::string UsageText() {
-    return "Usage: mivaro-cli [run] [--target N] [--reference N] [--show both|before|after]\n"
-           "                  [--lang en|ru] [--json] [--output FILE]\n"
+    return "Usage: mivaro-cli [run] [--target N|all [--concurrent]] [--reference N]\n"
+           "                  [--show both|before|after] [--tolerance PCT] [--lang en|ru]\n"
+           "                  [--json] [--output FILE]\n"
            "       mivaro-cli list [--lang en|ru]\n"
            "       mivaro-cli compare FIRST.json SECOND.json\n"
+           "       mivaro-cli summary PATH... [--tolerance PCT] [--lang en|ru] [--json] [--output FILE]\n"
            "       mivaro-cli --help | --version\n"
            "\n"
-           "Measures FP16 8192 x 8192 matrix multiplication (FP32 accumulation) on one graphics\n"
-           "card, validates the product and compares the result with a reference measurement.\n"
+           "Measures FP16 8192 x 8192 matrix multiplication (FP32 accumulation) on graphics cards,\n"
+           "validates the product and compares the result with a reference measurement.\n"
            "\n"
            "Commands:\n"
            "  run                  run the benchmark (the default command)\n"
@@ -184,9 +239,18 @@ std::string UsageText() {
            "                       and the state of the CUDA components\n"
            "  compare A B          set two --json results side by side: card, median time and\n"
            "                       TFLOPS, the difference, and whether plans and inputs match\n"
+           "  summary PATH...      pool result documents (files, or folders searched for *.json)\n"
+           "                       from any number of machines: per model of card the count and\n"
+           "                       the minimum, median and maximum time, and every card that is\n"
+           "                       slow, throttled or failed, by host, PCI bus id and UUID\n"
            "\n"
            "Options:\n"
            "  --target N           card to test, by its number in 'list' (default: first ready card)\n"
+           "  --target all         every ready card, one after another\n"
+           "  --concurrent         with --target all: every card at the same time, each on a\n"
+           "                       thread of its own, as real work loads a machine\n"
+           "  --tolerance PCT      a card is slow when its median time is more than PCT percent\n"
+           "                       above the median of the cards of its model (default 10)\n"
            "  --reference N        reference to compare with: 0 none, 1 to 5 a reference row\n"
            "                       (default 1; 'list' shows the rows)\n"
            "  --show WHICH         reference measurements to compare with: both (default),\n"
@@ -199,9 +263,10 @@ std::string UsageText() {
            "  -h, --help           show this help\n"
            "  --version            show the version, platform and compiler of this build\n"
            "\n"
-           "Exit codes: 0 success, 1 benchmark or other error, 2 usage error or unusable 'compare'\n"
-           "input, 3 no compatible GPU, 4 the output could not be written, 130 interrupted (Ctrl+C,\n"
-           "SIGTERM, SIGHUP, console closed).\n";
+           "Exit codes: 0 success and every card ok, 1 benchmark or other error (a card failed),\n"
+           "2 usage error or unusable 'compare' input (or no document 'summary' could read),\n"
+           "3 no compatible GPU, 4 the output could not be written, 5 a card is slow or throttled,\n"
+           "130 interrupted (Ctrl+C, SIGTERM, SIGHUP, console closed).\n";
 }
 
 }  // namespace cli

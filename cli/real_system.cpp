@@ -1,6 +1,7 @@
 #include "cli/real_system.h"
 
 #include <chrono>
+#include <filesystem>
 #include <stdexcept>
 
 #include "cli/describe.h"
@@ -9,6 +10,7 @@
 #include "cli/libraries.h"
 #include "cli/nvml_clocks.h"
 #include "cuda/cuda_gemm.h"
+#include "cuda/dynamic_library.h"
 #include "cuda/nvidia_api.h"
 #include "discovery/cuda_components.h"
 #include "discovery/system_discovery.h"
@@ -17,11 +19,18 @@
 #endif
 
 namespace cli {
+namespace {
+
+std::string Utf8(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+}  // namespace
 
 DiscoveredSystem RealSystem::Discover() {
     TargetDiscovery found = DiscoverSystemTargets();
-    const auto cublas = LoadedCublasLibraryPath().u8string();
-    return Describe(found, std::string(cublas.begin(), cublas.end()));
+    return Describe(found, Utf8(LoadedCublasLibraryPath()), Utf8(LoadedCublasLtLibraryPath()));
 }
 
 std::string RealSystem::PciBusId(const GpuTarget& target) {
@@ -51,7 +60,7 @@ CardDetails RealSystem::Details(const GpuTarget& target) {
         details.directMlVersion = directMl.version;
         return details;
     }
-    details.cudaDriverLibraryPath = CudaDriverLibraryPath();
+    details.cudaDriverLibraryPath = Utf8(gemm::DynamicLibrary::LoadedFile(gemm::kCudaDriverLibraryName));
     gemm::CudaRuntimeApi& cuda = gemm::SystemCudaRuntime();
     const auto attribute = [&](int which) {
         int value = 0;
@@ -78,16 +87,24 @@ std::string RealSystem::WriteFileReplacing(const std::string& path, std::string_
     return cli::WriteFileReplacing(path, contents);
 }
 
-BenchmarkResult RealSystem::Run(const GpuTarget& target, std::stop_token stopToken,
-                                const gemm::ProgressCallback& progress) {
+std::optional<std::vector<std::string>> RealSystem::DocumentsIn(const std::string& path) {
+    return JsonFilesUnder(path);
+}
+
+gemm::InputMatrices RealSystem::MakeInputs(std::stop_token stopToken) {
+    return gemm::MakeInputMatrices(std::move(stopToken));
+}
+
+BenchmarkResult RealSystem::Run(const GpuTarget& target, const gemm::InputMatrices& inputs,
+                                std::stop_token stopToken, const gemm::ProgressCallback& progress) {
     if (target.backend == BackendKind::DirectMl) {
 #ifdef _WIN32
-        return gemm::RunDirectMl(target.adapterLuid, std::move(stopToken), progress);
+        return gemm::RunDirectMl(target.adapterLuid, inputs, std::move(stopToken), progress);
 #else
         throw std::runtime_error("DirectML is available on Windows only");
 #endif
     }
-    return gemm::RunCuda(target.cudaOrdinal, std::move(stopToken), progress);
+    return gemm::RunCuda(target.cudaOrdinal, inputs, std::move(stopToken), progress);
 }
 
 }  // namespace cli

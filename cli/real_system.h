@@ -15,7 +15,9 @@ public:
     std::int64_t SecondsSinceEpoch() override;
     std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) override;
     std::string WriteFileReplacing(const std::string& path, std::string_view contents) override;
-    BenchmarkResult Run(const GpuTarget& target, std::stop_token stopToken,
+    std::optional<std::vector<std::string>> DocumentsIn(const std::string& path) override;
+    gemm::InputMatrices MakeInputs(std::stop_token stopToken) override;
+    BenchmarkResult Run(const GpuTarget& target, const gemm::InputMatrices& inputs, std::stop_token stopToken,
                         const gemm::ProgressCallback& progress) override;
 };
 

@@ -35,4 +35,35 @@ SeriesStatistics ComputeStatistics(const SeriesTiming (&series)[BenchmarkPlan::s
     return s;
 }
 
+std::uint64_t EventReasonsSeen(const ClockRecord& clocks) {
+    std::uint64_t reasons = 0;
+    for (const SeriesClocks& series : clocks.series) reasons |= series.eventReasons;
+    return reasons;
+}
+
+CardFacts FactsOf(const CardRecord& card, std::size_t model) {
+    CardFacts facts;
+    facts.model = model;
+    if (card.status == RunStatus::Completed && card.result) {
+        facts.end = CardEnd::Completed;
+        facts.medianMs = card.result->median.msPerMultiplication;
+    } else if (card.status == RunStatus::Error) {
+        facts.end = CardEnd::Failed;
+    }
+    facts.eventReasons = EventReasonsSeen(card.clocks);
+    return facts;
+}
+
+void JudgeCards(RunRecord& run) {
+    ModelTable models;
+    std::vector<CardFacts> facts;
+    for (const CardRecord& card : run.cards) {
+        facts.push_back(FactsOf(card, models.IndexOf(card.target.name, card.target.dedicatedMemoryBytes)));
+    }
+    const std::vector<ModelTimes> times = TimesByModel(facts, models.size());
+    for (std::size_t i = 0; i < run.cards.size(); ++i) {
+        run.cards[i].verdict = Judge(facts[i], times[facts[i].model], run.tolerancePercent);
+    }
+}
+
 }  // namespace cli

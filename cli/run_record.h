@@ -16,6 +16,7 @@
 #include "cli/clock_sampler.h"
 #include "cli/clocks.h"
 #include "cli/options.h"
+#include "cli/verdict.h"
 #include "core/benchmark.h"
 #include "core/gpu_target.h"
 #include "core/text_pair.h"
@@ -91,7 +92,7 @@ struct HostInfo {
 
 // What the driver and libraries tell about a card; empty or 0 when unknown.
 struct CardDetails {
-    std::string uuid;                // NVML's "GPU-..." text
+    std::string uuid;                // the driver's "GPU-..." text (discovery's, else NVML's)
     std::string driverVersion;       // the display driver's release (NVIDIA: "580.65.06")
     int computeCapabilityMajor = 0;  // CUDA only
     int computeCapabilityMinor = 0;
@@ -116,6 +117,7 @@ struct CardRecord {
     std::vector<ElementCheck> checkedElements;
     std::optional<std::uint64_t> inputsHash;
     ClockRecord clocks;
+    std::optional<CardVerdict> verdict;  // nullopt until judged, and for a card that did not finish
 };
 
 struct RunRecord {
@@ -123,7 +125,10 @@ struct RunRecord {
     std::int64_t startedAt = 0;  // seconds since 1970-01-01 UTC
     HostInfo host;
     Language language = Language::English;  // of the human output
-    std::optional<int> requestedTarget;     // --target
+    std::optional<int> requestedTarget;     // --target N
+    bool allTargets = false;                // --target all
+    bool concurrent = false;                // --concurrent
+    double tolerancePercent = kDefaultTolerancePercent;
     int reference = 1;                      // reference-list index; 0 none
     ShowFilter show = ShowFilter::Both;
     ComponentVersions components;
@@ -134,5 +139,14 @@ struct RunRecord {
     std::size_t cardsFound = 0;           // the length of the card list
     std::vector<CardRecord> cards;        // the cards the run reached, in list order
 };
+
+// Every clock-event reason seen during the card's series.
+std::uint64_t EventReasonsSeen(const ClockRecord& clocks);
+
+// The card as the verdict sees it; model: the index of its model in the caller's table.
+CardFacts FactsOf(const CardRecord& card, std::size_t model);
+
+// Gives every card of the run its verdict against the other cards of its model in the run.
+void JudgeCards(RunRecord& run);
 
 }  // namespace cli

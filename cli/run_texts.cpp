@@ -4,6 +4,7 @@
 
 #include "core/utf8.h"
 #include "dml/adapter_discovery.h"
+#include "presentation/number_format.h"
 #include "presentation/run_status.h"
 #include "presentation/selection_lists.h"
 
@@ -35,6 +36,51 @@ TextPair OutcomeText(const RunRecord& run) {
         }
     }
     return {};
+}
+
+TextPair VerdictText(Verdict verdict) {
+    switch (verdict) {
+        case Verdict::Ok: return {L"в норме", L"ok"};
+        case Verdict::Slow: return {L"медленная", L"slow"};
+        case Verdict::Throttled: return {L"частота снижалась", L"throttled"};
+        case Verdict::Failed: return {L"ошибка", L"failed"};
+    }
+    return {};
+}
+
+TextPair UnfinishedCardText(RunStatus status) {
+    return status == RunStatus::Interrupted ? TextPair{L"остановлена", L"interrupted"}
+                                            : TextPair{L"не готова", L"not ready"};
+}
+
+TextPair CardVerdictText(const CardRecord& card) {
+    if (!card.verdict) return UnfinishedCardText(card.status);
+    TextPair text = VerdictText(card.verdict->verdict);
+    if (card.verdict->slow && card.verdict->slowdownReasons != 0) {
+        const TextPair throttled = VerdictText(Verdict::Throttled);
+        text = {text.ru + L", " + throttled.ru, text.en + L", " + throttled.en};
+    }
+    return text;
+}
+
+std::wstring VerdictDetail(const CardVerdict& verdict, double medianMs, const std::string& errorText,
+                           Language language) {
+    const bool en = language == Language::English;
+    if (verdict.verdict == Verdict::Failed) return Utf8ToWide(errorText);
+    std::wstring detail;
+    if (verdict.slow) {
+        const std::wstring ms = en ? L" ms" : L" мс";
+        const std::wstring percent = FormatDecimal(PercentAboveModel(medianMs, verdict.modelMedianMs), 1, language);
+        detail = FormatDecimal(medianMs, 2, language) + ms + (en ? L", " : L", на ") + percent +
+                 (en ? L"% above the median of its model (" : L"% выше медианы своей модели (") +
+                 FormatDecimal(verdict.modelMedianMs, 2, language) + ms + L")";
+    }
+    if (verdict.slowdownReasons != 0) {
+        if (verdict.slow) detail += en ? L"; throttled: " : L"; частота снижалась: ";
+        const std::vector<std::string> names = ClockEventReasonNames(verdict.slowdownReasons);
+        for (std::size_t i = 0; i < names.size(); ++i) detail += (i ? L", " : L"") + Utf8ToWide(names[i]);
+    }
+    return detail;
 }
 
 TextPair ClocksUnavailableText(const ClockRecord& clocks, const std::string& pciBusId) {

@@ -17,6 +17,22 @@ std::wstring CardItemText(const GpuTarget& target, Language language);
 // terminal.
 TextPair OutcomeText(const RunRecord& run);
 
+// A card's verdict as a word or two: "ok", "slow", "throttled", "failed".
+TextPair VerdictText(Verdict verdict);
+
+// The verdict column of a card: its verdicts ("slow, throttled"), or how its run ended when it
+// has none ("interrupted").
+TextPair CardVerdictText(const CardRecord& card);
+
+// A card without a verdict: interrupted, or never run because it was not ready.
+TextPair UnfinishedCardText(RunStatus status);
+
+// What makes a card not ok, after its verdict's word: how much slower than its model's median,
+// which slowdown reasons, or the failure text (as it arrived, not yet safe for a terminal).
+// Empty for an ok card.
+std::wstring VerdictDetail(const CardVerdict& verdict, double medianMs, const std::string& errorText,
+                           Language language);
+
 // Why a card's clocks were not sampled, or empty when they were.
 TextPair ClocksUnavailableText(const ClockRecord& clocks, const std::string& pciBusId);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <span>
+#include <vector>
 
 #include "cli/run_texts.h"
 #include "cli/terminal_text.h"
@@ -97,6 +98,52 @@ std::string PrintCardSummary(const RunRecord& run, const CardRecord& card) {
         BuildComparisonLine(run.reference, static_cast<int>(run.show), true, r.median.tflops, lang);
     if (!comparison.empty()) text += L'\n' + comparison + L'\n';
     return WideToUtf8(text);
+}
+
+std::string PrintCardsTable(const RunRecord& run) {
+    const Language lang = run.language;
+    const bool en = lang == Language::English;
+    std::vector<std::wstring> names;
+    std::size_t nameWidth = 0;
+    for (const CardRecord& card : run.cards) {
+        names.push_back(FormatCount(card.index) + L"  " + Safe(CardItemText(card.target, lang)));
+        nameWidth = std::max(nameWidth, names.back().size());
+    }
+    nameWidth += 3;
+    constexpr std::size_t kColumn = 12;
+    std::wstring text = PadRight(en ? L"Card" : L"Видеокарта", nameWidth) +
+                        PadRight(en ? L"Median" : L"Медиана", kColumn) + PadRight(L"TFLOPS", kColumn) +
+                        (en ? L"Verdict" : L"Вердикт") + L'\n';
+    for (std::size_t i = 0; i < run.cards.size(); ++i) {
+        const CardRecord& card = run.cards[i];
+        std::wstring row = PadRight(names[i], nameWidth);
+        if (card.result) {
+            row += PadRight(FormatDecimal(card.result->median.msPerMultiplication, 2, lang) + (en ? L" ms" : L" мс"),
+                            kColumn) +
+                   PadRight(FormatDecimal(card.result->median.tflops, 2, lang), kColumn);
+        } else {
+            row += PadRight(L"\u2014", kColumn) + PadRight(L"\u2014", kColumn);
+        }
+        text += row + CardVerdictText(card).Get(lang) + L'\n';
+    }
+    return WideToUtf8(text);
+}
+
+std::string PrintVerdictLines(const RunRecord& run) {
+    std::string text;
+    for (const CardRecord& card : run.cards) {
+        if (!card.verdict || card.verdict->verdict == Verdict::Ok) continue;
+        if (!run.allTargets && card.status != RunStatus::Completed) continue;
+        const double medianMs = card.result ? card.result->median.msPerMultiplication : 0.0;
+        std::string line = WideToUtf8(L"[" + FormatCount(card.index) + L"] " +
+                                      VerdictText(card.verdict->verdict).Get(run.language) + L": " +
+                                      VerdictDetail(*card.verdict, medianMs, card.errorText, run.language));
+        for (const std::string* id : {&card.pciBusId, &card.details.uuid}) {
+            if (!id->empty()) line += " \u00B7 " + *id;
+        }
+        text += TerminalText(line) + '\n';
+    }
+    return text;
 }
 
 std::string PrintOutcomeLine(const RunRecord& run) {

@@ -1,8 +1,9 @@
 #pragma once
-// What the console runner needs from the machine: discovery, one benchmark run, the clock
-// monitor, the facts a result records, and files to read and write. Any call may throw; the
-// runner turns that into an error outcome. The program binds the real
-// subsystems; the tests script every answer.
+// What the console runner needs from the machine: discovery, the benchmark runs, the clock
+// monitors, the facts a result records, and files to read, write and find. Any call may
+// throw; the runner turns that into an error outcome. The calls about one card (bus id,
+// details, clocks, run) may come from several threads at once, one per card. The program
+// binds the real subsystems; the tests script every answer.
 
 #include <chrono>
 #include <cstddef>
@@ -17,7 +18,9 @@
 #include "cli/run_record.h"
 #include "core/benchmark.h"
 #include "core/gpu_target.h"
+#include "core/input_matrices.h"
 #include "core/text_pair.h"
+#include "discovery/cuda_status_dialog.h"
 
 namespace cli {
 
@@ -27,9 +30,10 @@ struct DiscoveredSystem {
     std::size_t defaultIndex = 0;          // the first ready target, else 0
     TextPair status;                       // the list assembly's message; shown for an empty list
     bool nvidiaPresent = false;
-    // The CUDA status dialog's instruction and content; only meaningful with nvidiaPresent.
-    TextPair cudaInstruction;
-    TextPair cudaContent;
+    // The CUDA components as detected, the cuBLAS search included, and the advice that fits
+    // this platform; only meaningful with nvidiaPresent.
+    CudaComponentsState cudaState;
+    CudaAdvice cudaAdvice = CudaAdvice::Windows;
     ComponentVersions components;
 };
 
@@ -53,9 +57,15 @@ public:
     // Writes the whole file or leaves what was there: written beside it, then put in its
     // place. Returns why it could not (one line), empty on success.
     virtual std::string WriteFileReplacing(const std::string& path, std::string_view contents) = 0;
-    // Keeps the backend contract: progress 0..5, gemm::Cancelled, std::exception.
-    virtual BenchmarkResult Run(const GpuTarget& target, std::stop_token stopToken,
-                                const gemm::ProgressCallback& progress) = 0;
+    // The *.json files in a folder and its subfolders, sorted, as UTF-8 paths; nullopt when
+    // path is not a folder.
+    virtual std::optional<std::vector<std::string>> DocumentsIn(const std::string& path) = 0;
+    // The run's input matrices, made once; gemm::Cancelled at a stop request.
+    virtual gemm::InputMatrices MakeInputs(std::stop_token stopToken) = 0;
+    // Keeps the backend contract: progress 0..5, gemm::Cancelled, std::exception. Runs on
+    // several cards may run at once, each on its own thread, all reading the same inputs.
+    virtual BenchmarkResult Run(const GpuTarget& target, const gemm::InputMatrices& inputs,
+                                std::stop_token stopToken, const gemm::ProgressCallback& progress) = 0;
 };
 
 }  // namespace cli

@@ -82,14 +82,9 @@ const void* AtByteOffset(const void* devicePointer, std::size_t offset) {
     return reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(devicePointer) + offset);
 }
 
-}  // namespace
-
-BenchmarkResult RunCuda(CudaRuntimeApi& cuda, CublasApi& cublas, MatrixGenerator generate,
-                        int cudaOrdinal, std::stop_token stopToken,
-                        const ProgressCallback& progress) {
-    CheckCuda(cuda, cuda.cudaSetDevice(cudaOrdinal), "cudaSetDevice");
-    const InputMatrices inputs = generate(stopToken);
-
+// The run after the device has been selected (cudaSetDevice applies to the calling thread).
+BenchmarkResult RunOnSelectedDevice(CudaRuntimeApi& cuda, CublasApi& cublas, const InputMatrices& inputs,
+                                    const std::stop_token& stopToken, const ProgressCallback& progress) {
     // Declared in order of acquisition, so they are released in reverse on every exit.
     const DeviceBuffer a(cuda);
     const DeviceBuffer b(cuda);
@@ -169,10 +164,33 @@ BenchmarkResult RunCuda(CudaRuntimeApi& cuda, CublasApi& cublas, MatrixGenerator
     return ValidatedResult(series, inputs, values, inputsHash.Get());
 }
 
+}  // namespace
+
+BenchmarkResult RunCuda(CudaRuntimeApi& cuda, CublasApi& cublas, MatrixGenerator generate,
+                        int cudaOrdinal, std::stop_token stopToken,
+                        const ProgressCallback& progress) {
+    CheckCuda(cuda, cuda.cudaSetDevice(cudaOrdinal), "cudaSetDevice");
+    const InputMatrices inputs = generate(stopToken);
+    return RunOnSelectedDevice(cuda, cublas, inputs, stopToken, progress);
+}
+
+BenchmarkResult RunCuda(CudaRuntimeApi& cuda, CublasApi& cublas, const InputMatrices& inputs,
+                        int cudaOrdinal, std::stop_token stopToken,
+                        const ProgressCallback& progress) {
+    CheckCuda(cuda, cuda.cudaSetDevice(cudaOrdinal), "cudaSetDevice");
+    return RunOnSelectedDevice(cuda, cublas, inputs, stopToken, progress);
+}
+
 BenchmarkResult RunCuda(int cudaOrdinal, std::stop_token stopToken,
                         const ProgressCallback& progress) {
     return RunCuda(SystemCudaRuntime(), SystemCublas(), MakeInputMatrices, cudaOrdinal,
                    std::move(stopToken), progress);
+}
+
+BenchmarkResult RunCuda(int cudaOrdinal, const InputMatrices& inputs, std::stop_token stopToken,
+                        const ProgressCallback& progress) {
+    return RunCuda(SystemCudaRuntime(), SystemCublas(), inputs, cudaOrdinal, std::move(stopToken),
+                   progress);
 }
 
 }  // namespace gemm

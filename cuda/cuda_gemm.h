@@ -24,4 +24,12 @@ BenchmarkResult RunCuda(CudaRuntimeApi& cuda, CublasApi& cublas, MatrixGenerator
                         int cudaOrdinal, std::stop_token stopToken,
                         const ProgressCallback& progress);
 
+// The same run on matrices the caller made once for several cards: they are only read (each
+// run uploads its own copy), so runs on other threads may share them.
+BenchmarkResult RunCuda(int cudaOrdinal, const InputMatrices& inputs, std::stop_token stopToken,
+                        const ProgressCallback& progress);
+BenchmarkResult RunCuda(CudaRuntimeApi& cuda, CublasApi& cublas, const InputMatrices& inputs,
+                        int cudaOrdinal, std::stop_token stopToken,
+                        const ProgressCallback& progress);
+
 }  // namespace gemm

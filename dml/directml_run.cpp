@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -58,8 +60,11 @@ public:
     std::vector<BlockWork> blocks;
 };
 
-BenchmarkResult Run(DmlPlatform& platform, AdapterLuid adapterLuid, std::stop_token stopToken,
-                    const ProgressCallback& progress, const InputGenerator& generate) {
+// Gives the matrices when the run is ready to upload them; they stay unchanged until it returns.
+using InputsFor = std::function<const InputMatrices&(const std::stop_token&)>;
+
+BenchmarkResult Run(DmlPlatform& platform, AdapterLuid adapterLuid, const std::stop_token& stopToken,
+                    const ProgressCallback& progress, const InputsFor& inputsFor) {
     // Locals are declared in order of acquisition, so every exit releases them in reverse
     // and unloads the library last.
     LibraryHandle library(platform, platform.LoadDirectMl());
@@ -142,7 +147,7 @@ BenchmarkResult Run(DmlPlatform& platform, AdapterLuid adapterLuid, std::stop_to
         persistent ? WholeBuffer(persistent, opProps.persistentResourceSize) : BufferBinding{};
     platform.BindOutputs(initTable.get(), std::span(&initOutput, 1));
 
-    const InputMatrices inputs = generate(stopToken);
+    const InputMatrices& inputs = inputsFor(stopToken);
 
     ComRef upload = CreateBuffer(platform, device.get(), 2 * kMatrixBytes, HeapType::Upload,
                                  ResourceState::GenericRead);
@@ -274,6 +279,18 @@ BenchmarkResult Run(DmlPlatform& platform, AdapterLuid adapterLuid, std::stop_to
     return ValidatedResult(series, inputs, values, inputsHash.Get());
 }
 
+// The run, refused on an adapter that an earlier run abandoned, and noting one this run abandons.
+BenchmarkResult RunGuarded(DmlPlatform& platform, AdapterLuid adapterLuid, const std::stop_token& stopToken,
+                           const ProgressCallback& progress, AbandonedAdapters& abandoned, const InputsFor& inputsFor) {
+    if (abandoned.Contains(adapterLuid)) throw AdapterNeedsRestart();
+    try {
+        return Run(platform, adapterLuid, stopToken, progress, inputsFor);
+    } catch (...) {
+        if (platform.ObjectsAbandoned()) abandoned.Add(adapterLuid);
+        throw;
+    }
+}
+
 }  // namespace
 
 bool AbandonedAdapters::Contains(AdapterLuid luid) const {
@@ -297,13 +314,18 @@ AdapterNeedsRestart::AdapterNeedsRestart() : std::runtime_error(WideToUtf8(Adapt
 BenchmarkResult RunDirectMl(DmlPlatform& platform, AdapterLuid adapterLuid,
                             std::stop_token stopToken, const ProgressCallback& progress,
                             const InputGenerator& generate, AbandonedAdapters& abandoned) {
-    if (abandoned.Contains(adapterLuid)) throw AdapterNeedsRestart();
-    try {
-        return Run(platform, adapterLuid, std::move(stopToken), progress, generate);
-    } catch (...) {
-        if (platform.ObjectsAbandoned()) abandoned.Add(adapterLuid);
-        throw;
-    }
+    std::optional<InputMatrices> generated;
+    return RunGuarded(platform, adapterLuid, stopToken, progress, abandoned,
+                      [&](const std::stop_token& stop) -> const InputMatrices& {
+                          return generated.emplace(generate(stop));
+                      });
+}
+
+BenchmarkResult RunDirectMl(DmlPlatform& platform, AdapterLuid adapterLuid, const InputMatrices& inputs,
+                            std::stop_token stopToken, const ProgressCallback& progress,
+                            AbandonedAdapters& abandoned) {
+    return RunGuarded(platform, adapterLuid, stopToken, progress, abandoned,
+                      [&](const std::stop_token&) -> const InputMatrices& { return inputs; });
 }
 
 }  // namespace gemm

@@ -59,4 +59,10 @@ BenchmarkResult RunDirectMl(DmlPlatform& platform, AdapterLuid adapterLuid,
                             std::stop_token stopToken, const ProgressCallback& progress,
                             const InputGenerator& generate, AbandonedAdapters& abandoned);
 
+// The same run on matrices the caller made once for several adapters: they are only read
+// (each run uploads its own copy), so runs on other threads may share them.
+BenchmarkResult RunDirectMl(DmlPlatform& platform, AdapterLuid adapterLuid, const InputMatrices& inputs,
+                            std::stop_token stopToken, const ProgressCallback& progress,
+                            AbandonedAdapters& abandoned);
+
 }  // namespace gemm

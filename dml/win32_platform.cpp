@@ -477,11 +477,26 @@ void Win32DmlPlatform::RecordDispatch(Handle recorder, Handle list, Handle dispa
         CommandList(list), As<IDMLDispatchable>(dispatchable), As<IDMLBindingTable>(table));
 }
 
+namespace {
+
+AbandonedAdapters& ProcessAbandonedAdapters() {
+    static AbandonedAdapters abandoned;  // for the life of the process, as the devices are
+    return abandoned;
+}
+
+}  // namespace
+
 BenchmarkResult RunDirectMl(AdapterLuid adapterLuid, std::stop_token stopToken,
                             const ProgressCallback& progress) {
-    static AbandonedAdapters abandoned;  // for the life of the process, as the devices are
     Win32DmlPlatform platform;
-    return RunDirectMl(platform, adapterLuid, std::move(stopToken), progress, MakeInputMatrices, abandoned);
+    return RunDirectMl(platform, adapterLuid, std::move(stopToken), progress, MakeInputMatrices,
+                       ProcessAbandonedAdapters());
+}
+
+BenchmarkResult RunDirectMl(AdapterLuid adapterLuid, const InputMatrices& inputs, std::stop_token stopToken,
+                            const ProgressCallback& progress) {
+    Win32DmlPlatform platform;
+    return RunDirectMl(platform, adapterLuid, inputs, std::move(stopToken), progress, ProcessAbandonedAdapters());
 }
 
 std::vector<GpuTarget> FindDirectMlAdapters() {

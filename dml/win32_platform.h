@@ -8,6 +8,7 @@
 
 #include "core/benchmark.h"
 #include "core/gpu_target.h"
+#include "core/input_matrices.h"
 #include "dml/platform.h"
 
 namespace gemm {
@@ -79,6 +80,9 @@ std::string ToUtf8(std::wstring_view text);
 
 // The DirectML run on the adapter with this LUID (inputs from gemm::MakeInputMatrices).
 BenchmarkResult RunDirectMl(AdapterLuid adapterLuid, std::stop_token stopToken,
+                            const ProgressCallback& progress);
+// The same on matrices the caller made once for several adapters (read only).
+BenchmarkResult RunDirectMl(AdapterLuid adapterLuid, const InputMatrices& inputs, std::stop_token stopToken,
                             const ProgressCallback& progress);
 
 // The AMD and Intel adapters of this machine with their DirectML readiness.

@@ -3,6 +3,7 @@
 set -eu
 packages=(
   cmake ninja-build g++ pkg-config python3
+  python3-yaml  # reads the Kubernetes recipe's manifests in its test
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   wine wine64 xvfb x11-utils imagemagick
@@ -15,6 +16,8 @@ packages=(
   # The fuzz targets (scripts/fuzz.sh): clang, its fuzzer and sanitizer runtimes, and
   # llvm-symbolizer for readable reports.
   clang libclang-rt-14-dev llvm
+  # A one-node Slurm for the test of the Slurm recipe (scripts/slurm-one-node.sh).
+  slurmctld slurmd slurm-client munge
   # The Debian 11 system root of the released Linux mivaro-cli (scripts/make-debian11-sysroot.sh):
   # the keys that sign Debian's older releases.
   debian-archive-keyring

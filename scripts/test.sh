@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine, builds the native, sanitizer and Windows presets and
-# runs every test suite (the Windows one under Wine), then each fuzz target for a short while.
+# runs every test suite (the Windows one under Wine, the Slurm recipe on a one-node Slurm),
+# then each fuzz target for a short while.
 # Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,6 +24,9 @@ run_suite linux
 # The sanitizer build runs everything except the full-size matrix generation, which the
 # native and Windows suites cover and which runs ten times slower under the sanitizers.
 run_suite linux-asan -LE slow
+# ThreadSanitizer over the console runner's tests, whose cards run on threads of their own
+# (the preset builds and runs only those).
+run_suite linux-tsan
 run_suite windows
 echo "=== fuzzing: each target for 15 s"
 scripts/fuzz.sh 15 || status=1

@@ -1,9 +1,6 @@
 #include "cli/app.h"
 
 #include <csignal>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -18,36 +15,13 @@
 namespace cli {
 namespace {
 
+using testing::Cli;
+using testing::Contains;
 using testing::CudaTarget;
 using testing::DirectMlTarget;
+using testing::KeepForSchemaCheck;
+using testing::Outcome;
 using testing::ScriptedSystem;
-
-struct Outcome {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-Outcome Cli(ScriptedSystem& system, std::vector<std::string_view> args, bool terminal = false,
-            std::stop_token stop = {}) {
-    std::ostringstream out;
-    std::ostringstream err;
-    const int code = RunCli(args, system, Console{out, err, terminal}, stop);
-    return {code, out.str(), err.str()};
-}
-
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-// Keeps a document for the JSON Schema check (json_schema_check.sh) when it asks for them.
-void KeepForSchemaCheck(const std::string& name, const std::string& document) {
-#ifdef _MSC_VER
-#pragma warning(suppress : 4996)  // getenv: the value is only read, at once
-#endif
-    const char* dir = std::getenv("MIVARO_JSON_SAMPLES");
-    if (dir != nullptr) {
-        std::ofstream(std::string(dir) + "/" + name + ".json", std::ios::binary) << document;
-    }
-}
 
 ClockSample Clock(std::uint32_t mhz, std::uint64_t reasons, std::optional<std::uint32_t> milliwatts = std::nullopt,
                   std::optional<std::uint32_t> celsius = std::nullopt) {
@@ -66,9 +40,8 @@ ScriptedSystem FourCards() {
                                    {L"На этой видеокарте DirectML не поддерживает тензоры FP16.",
                                     L"DirectML FP16 tensors are unavailable on this graphics card."}};
     s.discovered.nvidiaPresent = true;
-    s.discovered.cudaInstruction = {L"Проверка CUDA", L"CUDA status"};
-    s.discovered.cudaContent = {L"Драйвер NVIDIA: установлен\nCUDA Runtime: 13.5",
-                                L"NVIDIA driver: installed\nCUDA Runtime: 13.5"};
+    s.discovered.cudaState = {13050, 13050, 13000, 13, 1, 0, 2, DriverStatus::Installed, false, "",
+                              {false, {{"/usr/local/cuda/lib64/libcublas.so.13", CublasAttemptOutcome::Used, ""}}}};
     s.discovered.components.cudaRuntime = "13.5";
     s.discovered.components.cudaDriver = "13.0";
     s.discovered.components.cublas = "13.1.0";
@@ -84,7 +57,7 @@ TEST(CliRunTest, CompletedRunPrintsResultAndPlainProgress) {
                                                              Clock(2490, 0x4 | 0x40), Clock(2490, 0x4)});
     const Outcome o = Cli(s, {"--reference", "3"});
 
-    EXPECT_EQ(o.code, 0);
+    EXPECT_EQ(o.code, ToInt(ExitCode::SlowOrThrottled));  // the power cap and the heat held it back
     EXPECT_EQ(s.ranTargets, std::vector<std::string>{"NVIDIA GeForce RTX 4090"});
     EXPECT_EQ(s.openedClocksFor, "00000000:01:00.0");  // matched by bus id, not by index
     EXPECT_EQ(o.err,
@@ -100,8 +73,11 @@ TEST(CliRunTest, CompletedRunPrintsResultAndPlainProgress) {
     EXPECT_TRUE(Contains(o.out, "1       5.20        211.44      2520        none\n")) << o.out;
     EXPECT_TRUE(Contains(o.out, "3       5.00        219.90      —\n"));  // the query failed
     EXPECT_TRUE(Contains(o.out, "4       5.10        215.59      2490        swPowerCap, hwThermalSlowdown\n"));
-    EXPECT_TRUE(Contains(o.out, "Reference · RTX 4080 SUPER · Windows · CUDA 13.4   |   vs. before: +110.5%"
-                                "   |   vs. after: +39.7%\n"));
+    EXPECT_TRUE(o.out.ends_with("Reference · RTX 4080 SUPER · Windows · CUDA 13.4   |   vs. before: +110.5%"
+                                "   |   vs. after: +39.7%\n\n"
+                                "[0] throttled: swPowerCap, hwThermalSlowdown · 00000000:01:00.0 · "
+                                "GPU-5d1e4c2a-0000-4000-8000-000000000001\n"))
+        << o.out;
     EXPECT_EQ(s.liveResources, 0);
 }
 
@@ -243,6 +219,9 @@ TEST(CliListTest, ListsCardsReadinessCudaStateAndReferences) {
               "  CUDA status\n"
               "  NVIDIA driver: installed\n"
               "  CUDA Runtime: 13.5\n"
+              "  cuBLAS: 13.1.0\n"
+              "  CUDA supported by driver: 13.0\n"
+              "  cuBLAS found: /usr/local/cuda/lib64/libcublas.so.13\n"
               "\n"
               "References (--reference):\n"
               "  0  No reference\n"
@@ -265,12 +244,49 @@ TEST(CliListTest, ListsCardsReadinessCudaStateAndReferences) {
     EXPECT_TRUE(interrupted.out.empty());
 }
 
+// Without cuBLAS, on Linux: the advice for Linux, and every place the search tried.
+TEST(CliListTest, NamesEveryPlaceCublasWasLookedForWithTheAdviceOfThePlatform) {
+    ScriptedSystem s = FourCards();
+    s.discovered.targets = {s.discovered.targets[2]};  // NVIDIA cards are left out without CUDA
+    s.discovered.targetMessages = {{}};
+    s.discovered.cudaAdvice = CudaAdvice::Linux;
+    CudaComponentsState& cuda = s.discovered.cudaState;
+    cuda.cublasMajor = 0;
+    cuda.cublasMissing = true;
+    cuda.cublasSearch.attempts = {
+        {"/opt/mivaro/libcublas.so.13", CublasAttemptOutcome::NotPresent, ""},
+        {"/home/olga/.venv/lib/python3.12/site-packages/nvidia/cu13/lib/libcublas.so.13",
+         CublasAttemptOutcome::CublasLtMissing, ""},
+        {"/usr/local/cuda-13.5/lib64/libcublas.so.13", CublasAttemptOutcome::LoadFailed,
+         "libcublasLt.so.13: wrong ELF class\x1b[31m"},
+        {"libcublas.so.13", CublasAttemptOutcome::NotPresent, ""}};
+    Outcome o = Cli(s, {"list"});
+    EXPECT_TRUE(Contains(o.out, "  cuBLAS not found; places tried, in order:\n"
+                                "    /opt/mivaro/libcublas.so.13: not there\n"
+                                "    /home/olga/.venv/lib/python3.12/site-packages/nvidia/cu13/lib/libcublas.so.13: "
+                                "no cuBLASLt beside it\n"
+                                "    /usr/local/cuda-13.5/lib64/libcublas.so.13: the loader refused it: "
+                                "libcublasLt.so.13: wrong ELF class\\x1B[31m\n"
+                                "    libcublas.so.13 (the system's library search): not there\n\n"))
+        << o.out;
+    const std::wstring linuxAdvice = BuildCudaStatusDialog(cuda, Language::English, CudaAdvice::Linux).content;
+    EXPECT_TRUE(Contains(o.out, WideToUtf8(linuxAdvice.substr(linuxAdvice.rfind(L'\n') + 1)))) << o.out;
+    EXPECT_FALSE(Contains(o.out, "Windows x64")) << o.out;
+
+    cuda.cublasSearch = {true, {{"/srv/cublas/libcublas.so.13", CublasAttemptOutcome::ImportsMissing, ""}}};
+    o = Cli(s, {"list", "--lang", "ru"});
+    EXPECT_TRUE(Contains(o.out, "  cuBLAS не найден там, куда указывает MIVARO_CUBLAS:\n"
+                                "    /srv/cublas/libcublas.so.13: нет функции, которую вызывает тест; поиск на этом "
+                                "закончен\n"))
+        << o.out;
+}
+
 TEST(CliJsonTest, DocumentCarriesEveryFigureOfTheRun) {
     ScriptedSystem s = FourCards();
     s.clockSamples = std::deque<std::optional<ClockSample>>({Clock(2520, 0, 301250, 61), Clock(2505, 0x4),
                                                              std::nullopt, Clock(2490, 0x44), Clock(2490, 0x200)});
     const Outcome o = Cli(s, {"--json", "--reference", "3"});
-    ASSERT_EQ(o.code, 0) << o.err;
+    ASSERT_EQ(o.code, ToInt(ExitCode::SlowOrThrottled)) << o.err;
     EXPECT_TRUE(Contains(o.err, "Measured 5 of 5 series\n"));      // progress still on stderr
     EXPECT_TRUE(Contains(o.err, "Performance: 219.90 TFLOPS\n"));  // and the human summary
     KeepForSchemaCheck("completed", o.out);
@@ -356,6 +372,17 @@ TEST(CliJsonTest, DocumentCarriesEveryFigureOfTheRun) {
     EXPECT_EQ(clocks["samples"][2]["failedQueries"].AsNumber(), 1);
     EXPECT_EQ(clocks["samples"][3]["eventReasonNames"][1].AsString(), "hwThermalSlowdown");
     EXPECT_EQ(clocks["samples"][4]["eventReasonNames"][0].AsString(), "0x200");  // unknown bit kept
+
+    EXPECT_EQ(doc["options"]["tolerancePercent"].AsNumber(), 10);
+    EXPECT_FALSE(doc["options"]["concurrent"].AsBool());
+    const json::Value& verdict = card["verdict"];
+    EXPECT_EQ(verdict["status"].AsString(), "throttled");
+    EXPECT_FALSE(verdict["slow"].AsBool());
+    EXPECT_TRUE(verdict["throttled"].AsBool());
+    ASSERT_EQ(verdict["slowdownReasonNames"].AsArray().size(), 2u);  // not the unknown bit
+    EXPECT_EQ(verdict["slowdownReasonNames"][0].AsString(), "swPowerCap");
+    EXPECT_EQ(verdict["modelMedianMs"].AsNumber(), 5.0);
+    EXPECT_EQ(verdict["vsModelMedianPercent"].AsNumber(), 0.0);
 }
 
 TEST(CliJsonTest, TheDocumentIsTheSameInEveryLanguage) {
@@ -543,7 +570,9 @@ constexpr const char* kSchema2Document = R"({
   "result": {"series": [{"msPerMultiplication": 20, "tflops": 54.9}, {"msPerMultiplication": 20, "tflops": 54.9},
                         {"msPerMultiplication": 20, "tflops": 54.9}, {"msPerMultiplication": 20, "tflops": 54.9},
                         {"msPerMultiplication": 20, "tflops": 54.9}],
-             "median": {"msPerMultiplication": 20, "tflops": 54.975581388800004}}
+             "median": {"msPerMultiplication": 20, "tflops": 54.975581388800004}},
+  "clocks": {"source": "nvml", "available": false, "unavailableReason": "NVML is unavailable", "intervalMs": 50,
+             "samples": []}
 })";
 
 std::string Utf16(std::string_view utf8, bool bigEndian) {

@@ -23,15 +23,19 @@ TEST(DescribeTest, CarriesCudaFactsVersionsAndTheLoadedLibrary) {
     found.cudaState.deviceCount = 1;
     found.cudaState.driverStatus = DriverStatus::Installed;
 
-    const DiscoveredSystem system = Describe(found, "/opt/cuda/lib64/libcublas.so.13");
+    const DiscoveredSystem system =
+        Describe(found, "/opt/cuda/lib64/libcublas.so.13", "/opt/cuda/lib64/libcublasLt.so.13");
     EXPECT_EQ(system.components.cudaRuntime, "13.5");
     EXPECT_EQ(system.components.cudaDriver, "13.2");
     EXPECT_EQ(system.components.cublas, "13.1.0");
     EXPECT_EQ(system.components.cublasLibraryPath, "/opt/cuda/lib64/libcublas.so.13");
-    EXPECT_EQ(system.cudaInstruction.en, L"CUDA status");
-    EXPECT_EQ(system.cudaInstruction.ru, L"Проверка CUDA");
-    EXPECT_NE(system.cudaContent.en.find(L"CUDA Runtime: 13.5"), std::wstring::npos);
-    EXPECT_NE(system.cudaContent.ru.find(L"Драйвер NVIDIA: установлен"), std::wstring::npos);
+    EXPECT_EQ(system.components.cublasLtLibraryPath, "/opt/cuda/lib64/libcublasLt.so.13");
+    EXPECT_EQ(system.cudaState, found.cudaState);
+#ifdef _WIN32
+    EXPECT_EQ(system.cudaAdvice, CudaAdvice::Windows);
+#else
+    EXPECT_EQ(system.cudaAdvice, CudaAdvice::Linux);  // Linux users get Linux advice
+#endif
     ASSERT_EQ(system.targetMessages.size(), 1u);
     EXPECT_TRUE(system.targetMessages[0].en.empty());  // ready: nothing to explain
 }
@@ -42,18 +46,17 @@ TEST(DescribeTest, MissingPiecesStayEmptyAndAnEmptyListStillExplainsItself) {
     amd.backend = BackendKind::DirectMl;
     amd.directMlStatus = DirectMlStatus::NoFp16;
     found.targets = {amd};
-    DiscoveredSystem system = Describe(found, "");
-    EXPECT_TRUE(system.cudaInstruction.en.empty());
+    DiscoveredSystem system = Describe(found, "", "");
     EXPECT_TRUE(system.components.cudaRuntime.empty());
     EXPECT_TRUE(system.components.cublas.empty());
     EXPECT_TRUE(system.components.cublasLibraryPath.empty());
     EXPECT_EQ(system.targetMessages.at(0).en, L"DirectML FP16 tensors are unavailable on this graphics card.");
 
     found.targets.clear();
-    system = Describe(found, "");
+    system = Describe(found, "", "");
     EXPECT_EQ(system.status.en, L"No compatible graphics cards found");
     found.status = TextPair{L"Устройства CUDA не найдены", L"No CUDA devices found"};
-    EXPECT_EQ(Describe(found, "").status.en, L"No CUDA devices found");
+    EXPECT_EQ(Describe(found, "", "").status.en, L"No CUDA devices found");
 }
 
 }  // namespace

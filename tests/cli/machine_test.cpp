@@ -89,6 +89,16 @@ TEST(FilesTest, AReplacedFileHoldsTheOldOrTheWholeNewContents) {
     EXPECT_NE(WriteFileReplacing(missing, "x"), "");
     EXPECT_FALSE(ReadFileBytes(missing, 10));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
+
+    // What 'summary' finds in a folder: *.json in any case, in subfolders too, sorted.
+    std::filesystem::create_directories(dir / u8"узел-2");
+    for (const char* name : {"b.JSON", "a.json.log", "notes.txt"}) WriteFileReplacing(utf8(dir / name), "{}");
+    WriteFileReplacing(utf8(dir / u8"узел-2" / "c.json"), "{}");
+    std::filesystem::create_directories(dir / "folder.json");  // a folder, not a document
+    EXPECT_EQ(JsonFilesUnder(utf8(dir)), (std::vector<std::string>{utf8(dir / "b.JSON"), path,
+                                                                    utf8(dir / u8"узел-2" / "c.json")}));
+    EXPECT_FALSE(JsonFilesUnder(path));
+    EXPECT_FALSE(JsonFilesUnder(missing));
     std::filesystem::remove_all(dir);
 }
 

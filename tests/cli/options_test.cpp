@@ -56,6 +56,26 @@ TEST(OptionsTest, CompareTakesTwoDocumentsAndNothingElse) {
     EXPECT_EQ(Error({"compare", "--json", "a.json", "b.json"}), "option '--json' does not apply to 'compare'");
 }
 
+TEST(OptionsTest, EveryCardTolerancesAndSummaries) {
+    Options options = Parsed({"--target", "all", "--concurrent", "--tolerance=7.5"});
+    EXPECT_TRUE(options.allTargets);
+    EXPECT_FALSE(options.target);
+    EXPECT_TRUE(options.concurrent);
+    EXPECT_EQ(options.tolerancePercent, 7.5);
+    EXPECT_EQ(Parsed({}).tolerancePercent, 10.0);
+
+    options = Parsed({"summary", "a.json", "--tolerance", "0", "results/", "--json", "--output", "s.json"});
+    EXPECT_EQ(options.command, Command::Summary);
+    EXPECT_EQ(options.summaryPaths, (std::vector<std::string>{"a.json", "results/"}));
+    EXPECT_EQ(options.tolerancePercent, 0.0);
+    EXPECT_EQ(Error({"summary"}), "'summary' needs result documents or folders: mivaro-cli summary PATH...");
+    for (const char* bad : {"-5", "101", "1e1", ".5", "10%", "", "nan"}) {
+        EXPECT_NE(Error({"--tolerance", bad}).find("--tolerance needs a percentage from 0 to 100"), std::string::npos)
+            << bad;
+    }
+    EXPECT_EQ(Parsed({"--tolerance", "100"}).tolerancePercent, 100.0);
+}
+
 TEST(OptionsTest, HelpWinsOverEverythingValid) {
     EXPECT_EQ(Parsed({"--version"}).command, Command::Version);
     EXPECT_EQ(Parsed({"--version", "--help"}).command, Command::Help);
@@ -67,16 +87,16 @@ TEST(OptionsTest, HelpWinsOverEverythingValid) {
 TEST(OptionsTest, RejectsUnknownAndMalformedInput) {
     EXPECT_EQ(Error({"--verbose"}), "unknown option '--verbose'");
     EXPECT_EQ(Error({"-x"}), "unknown option '-x'");
-    EXPECT_EQ(Error({"bench"}), "unknown command 'bench' (expected 'run', 'list' or 'compare')");
+    EXPECT_EQ(Error({"bench"}), "unknown command 'bench' (expected 'run', 'list', 'compare' or 'summary')");
     // Echoed arguments are made safe and cut: no terminal control sequence, no screenful,
     // but Cyrillic and backslashes as typed.
     EXPECT_EQ(Error({"--x\x1b[2J\xd0\xb9\\"}), "unknown option '--x\\x1B[2J\xd0\xb9\\'");
     EXPECT_EQ(Error({std::string(100, 'a')}), "unknown command '" + std::string(40, 'a') + "...' (expected 'run', "
-                                              "'list' or 'compare')");
+                                              "'list', 'compare' or 'summary')");
     EXPECT_EQ(Error({"run", "list"}), "unexpected argument 'list' after the command");
     // An argument's control characters never break the one-line error.
     EXPECT_EQ(Error({"a\nb\x1B[2J"}),
-              "unknown command 'a\\x0Ab\\x1B[2J' (expected 'run', 'list' or 'compare')");
+              "unknown command 'a\\x0Ab\\x1B[2J' (expected 'run', 'list', 'compare' or 'summary')");
     EXPECT_EQ(Error({"--target"}), "option '--target' needs a value");
     EXPECT_EQ(Error({"--json=yes"}), "option '--json' takes no value");
     EXPECT_EQ(Error({"--lang", "de"}), "--lang needs 'en' or 'ru', not 'de'");
@@ -92,18 +112,22 @@ TEST(OptionsTest, RejectsUnknownAndMalformedInput) {
 TEST(OptionsTest, RejectsRepeatedAndConflictingOptions) {
     EXPECT_EQ(Error({"--target", "1", "--target=2"}), "option '--target' given more than once");
     EXPECT_EQ(Error({"--json", "--json"}), "option '--json' given more than once");
-    EXPECT_EQ(Error({"list", "--output", "r.json"}), "option '--output' applies to 'run', not to 'list'");
+    EXPECT_EQ(Error({"list", "--output", "r.json"}), "option '--output' does not apply to 'list'");
     EXPECT_EQ(Error({"--output="}), "--output needs a file name");
-    EXPECT_EQ(Error({"list", "--json"}), "option '--json' applies to 'run', not to 'list'");
-    EXPECT_EQ(Error({"--target", "0", "list"}), "option '--target' applies to 'run', not to 'list'");
+    EXPECT_EQ(Error({"list", "--json"}), "option '--json' does not apply to 'list'");
+    EXPECT_EQ(Error({"--target", "0", "list"}), "option '--target' does not apply to 'list'");
+    EXPECT_EQ(Error({"summary", "r", "--reference", "2"}), "option '--reference' does not apply to 'summary'");
+    EXPECT_EQ(Error({"--concurrent"}), "--concurrent needs '--target all'");
+    EXPECT_EQ(Error({"--target", "1", "--concurrent"}), "--concurrent needs '--target all'");
     EXPECT_EQ(Error({"--reference", "0", "--show", "both"}),
               "--show needs a reference; '--reference 0' selects none");
 }
 
 TEST(OptionsTest, UsageNamesEveryOptionAndExitCode) {
     const std::string usage = UsageText();
-    for (const char* word : {"list", "compare", "--target", "--reference", "--show", "--lang", "--json", "--output",
-                             "--help", "--version", "4 the output could not be written", "130 interrupted"}) {
+    for (const char* word : {"list", "compare", "summary", "--target all", "--concurrent", "--tolerance", "--reference",
+                             "--show", "--lang", "--json", "--output", "--help", "--version",
+                             "4 the output could not be written", "5 a card is slow or throttled", "130 interrupted"}) {
         EXPECT_NE(usage.find(word), std::string::npos) << word;
     }
 }

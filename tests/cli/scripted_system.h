@@ -2,17 +2,21 @@
 // A scripted machine for the console runner's tests: discovery answers, a backend that
 // keeps the backend contract (progress, stop checks, failures, releases) and NVML clocks.
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <deque>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
+#include "cli/app.h"
 #include "cli/system.h"
 #include "core/input_matrices.h"
 
@@ -100,6 +104,7 @@ private:
 class ScriptedSystem : public System {
 public:
     DiscoveredSystem discovered;
+    std::string hostName = "gpu-node-07";
     std::map<int, std::string> busIds;  // by CUDA ordinal
     // Clocks: samples handed out in turn, or the reason why there are none. The interval is
     // far longer than a scripted series, so each series takes exactly one sample at its end.
@@ -109,23 +114,29 @@ public:
     std::chrono::milliseconds clockInterval{std::chrono::hours(1)};
     CardDetails details{"", "", 8, 9, 128, "/usr/lib/x86_64-linux-gnu/libcuda.so.1", "", ""};
     std::map<std::string, std::string> files;  // what ReadFile finds and WriteFileReplacing leaves
+    std::set<std::string> folders;             // folders that exist, besides those files are in
     std::string writeFailure;                  // WriteFileReplacing's answer when not empty
     std::string throwingCall;                  // the call that throws: "Host", "PciBusId", ...
 
     // Backend script.
     BenchmarkResult result = SampleResult();
+    std::map<int, double> medianMsFor;              // by CUDA ordinal: every series takes this long
+    std::map<int, std::uint64_t> eventReasonsFor;   // by CUDA ordinal: each clock sample's reasons
     int failAfterSeries = -1;  // throw after progress(k) when >= 0
+    std::optional<int> failingOrdinal;  // only this card fails when set
     std::string failure = "cudaMalloc: out of memory";
     bool failCheck = false;    // the reference check fails after the last series
     int multiplicationsPerSeries = 3;
     std::chrono::milliseconds perMultiplication{0};
     std::function<void(int)> onProgress;  // observes each progress report
 
-    // What happened.
+    // What happened. The calls about a card may come from several threads at once.
     std::vector<std::string> ranTargets;
     std::string openedClocksFor;
     int liveResources = 0;
     int maxLiveResources = 0;
+    int inputsMade = 0;
+    std::set<const gemm::InputMatrices*> inputsRead;  // the matrices each run was given
 
     DiscoveredSystem Discover() override {
         MayThrow("Discover");
@@ -136,16 +147,24 @@ public:
         const auto it = busIds.find(target.cudaOrdinal);
         return target.backend == BackendKind::Cuda && it != busIds.end() ? it->second : std::string();
     }
-    ClockAccess OpenClocks(const GpuTarget&, const std::string& pciBusId) override {
+    ClockAccess OpenClocks(const GpuTarget& target, const std::string& pciBusId) override {
         MayThrow("OpenClocks");
-        openedClocksFor = pciBusId;
+        {
+            const std::lock_guard lock(*mutex);
+            openedClocksFor = pciBusId;
+        }
         ClockAccess access;
-        if (!clockSamples) {
+        std::deque<std::optional<ClockSample>> samples;
+        if (const auto reasons = eventReasonsFor.find(target.cudaOrdinal); reasons != eventReasonsFor.end()) {
+            samples.assign(6, ClockSample{1980, reasons->second, std::nullopt, std::nullopt});
+        } else if (clockSamples) {
+            samples = *clockSamples;
+        } else {
             access.unavailable = clocksUnavailable;
             return access;
         }
-        access.monitor = std::make_unique<ScriptedClocks>(*clockSamples, clocksHang);
-        access.uuid = "GPU-5d1e4c2a-0000-4000-8000-000000000001";
+        access.monitor = std::make_unique<ScriptedClocks>(std::move(samples), clocksHang);
+        access.uuid = "GPU-5d1e4c2a-0000-4000-8000-00000000000" + std::to_string(target.cudaOrdinal + 1);
         access.driverVersion = "580.65.06";
         return access;
     }
@@ -156,28 +175,46 @@ public:
     }
     HostInfo Host() override {
         MayThrow("Host");
-        return {"gpu-node-07", "Debian GNU/Linux 12 (bookworm)", "6.1.0-18-amd64", "AMD Ryzen 9 7950X"};
+        return {hostName, "Debian GNU/Linux 12 (bookworm)", "6.1.0-18-amd64", "AMD Ryzen 9 7950X"};
     }
     std::int64_t SecondsSinceEpoch() override { return 1796833252; }  // 2026-12-09T16:20:52Z
+    std::optional<std::vector<std::string>> DocumentsIn(const std::string& path) override {
+        std::vector<std::string> found;
+        for (const auto& [name, contents] : files) {
+            if (name.starts_with(path + "/") && name.ends_with(".json")) found.push_back(name);
+        }
+        if (found.empty() && !folders.contains(path)) return std::nullopt;
+        return found;  // the map keeps them sorted
+    }
+    gemm::InputMatrices MakeInputs(std::stop_token stop) override {
+        if (stop.stop_requested()) throw gemm::Cancelled{};
+        ++inputsMade;
+        return {};
+    }
     std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) override {
         const auto it = files.find(path);
         if (it == files.end()) return std::nullopt;
         return it->second.substr(0, maxBytes + 1);
     }
     std::string WriteFileReplacing(const std::string& path, std::string_view contents) override {
-        const std::lock_guard lock(*filesMutex);  // a stop request may write from another thread
+        const std::lock_guard lock(*mutex);  // a stop request may write from another thread
         if (writeFailure.empty()) files[path] = std::string(contents);
         return writeFailure;
     }
     std::string FileText(const std::string& path) {
-        const std::lock_guard lock(*filesMutex);
+        const std::lock_guard lock(*mutex);
         return files.count(path) ? files[path] : std::string();
     }
 
-    BenchmarkResult Run(const GpuTarget& target, std::stop_token stop,
+    BenchmarkResult Run(const GpuTarget& target, const gemm::InputMatrices& inputs, std::stop_token stop,
                         const gemm::ProgressCallback& progress) override {
-        ranTargets.push_back(target.name);
+        {
+            const std::lock_guard lock(*mutex);
+            ranTargets.push_back(target.name);
+            inputsRead.insert(&inputs);
+        }
         Resource device(*this);  // released on every way out, as a backend must
+        const bool fails = !failingOrdinal || *failingOrdinal == target.cudaOrdinal;
         const auto check = [&] {
             if (stop.stop_requested()) throw gemm::Cancelled{};
         };
@@ -190,7 +227,7 @@ public:
         const auto report = [&](int k) {
             progress(k);
             if (onProgress) onProgress(k);
-            if (k == failAfterSeries) throw std::runtime_error(failure);
+            if (k == failAfterSeries && fails) throw std::runtime_error(failure);
         };
         check();
         report(0);
@@ -208,6 +245,12 @@ public:
             checks[1].passed = false;
             throw gemm::ReferenceCheckFailed(checks);
         }
+        if (const auto ms = medianMsFor.find(target.cudaOrdinal); ms != medianMsFor.end()) {
+            BenchmarkResult timed = result;
+            for (SeriesTiming& series : timed.series) series = Timing(ms->second);
+            timed.median = Timing(ms->second);
+            return timed;
+        }
         return result;
     }
 
@@ -215,15 +258,47 @@ private:
     void MayThrow(const char* call) const {
         if (throwingCall == call) throw std::runtime_error(std::string(call) + " failed");
     }
-    std::shared_ptr<std::mutex> filesMutex = std::make_shared<std::mutex>();
+    std::shared_ptr<std::mutex> mutex = std::make_shared<std::mutex>();  // guards what the threads record
 
     struct Resource {
         explicit Resource(ScriptedSystem& s) : system(s) {
+            const std::lock_guard lock(*system.mutex);
             system.maxLiveResources = std::max(system.maxLiveResources, ++system.liveResources);
         }
-        ~Resource() { --system.liveResources; }
+        ~Resource() {
+            const std::lock_guard lock(*system.mutex);
+            --system.liveResources;
+        }
         ScriptedSystem& system;
     };
 };
+
+struct Outcome {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+// Runs the console runner against the scripted machine.
+inline Outcome Cli(ScriptedSystem& system, std::vector<std::string_view> args, bool terminal = false,
+                   std::stop_token stop = {}) {
+    std::ostringstream out;
+    std::ostringstream err;
+    const int code = RunCli(args, system, Console{out, err, terminal}, stop);
+    return {code, out.str(), err.str()};
+}
+
+inline bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Keeps a document for the JSON Schema check (json_schema_check.sh) when it asks for them.
+inline void KeepForSchemaCheck(const std::string& name, const std::string& document) {
+#ifdef _MSC_VER
+#pragma warning(suppress : 4996)  // getenv: the value is only read, at once
+#endif
+    const char* dir = std::getenv("MIVARO_JSON_SAMPLES");
+    if (dir != nullptr) {
+        std::ofstream(std::string(dir) + "/" + name + ".json", std::ios::binary) << document;
+    }
+}
 
 }  // namespace cli::testing

@@ -117,6 +117,20 @@ TEST(RunCuda, SuccessfulRunFollowsThePlanAndReturnsTheMedian) {
     EXPECT_THAT(run.fake.readBackOffsets, ElementsAre(0u, 279440u, 134217726u));
 }
 
+// Matrices made once for several cards: the same calls and the same result, nothing generated.
+TEST(RunCuda, SharedInputsRunAsGeneratedOnesDo) {
+    FakeRun generated;
+    const BenchmarkResult expected = generated.Start();
+    FakeRun shared;
+    const BenchmarkResult result = RunCuda(shared.fake, shared.fake, PatternInputs(), 0, {}, [&](int value) {
+        shared.fake.calls.push_back("progress " + std::to_string(value));
+    });
+    EXPECT_EQ(shared.fake.calls, generated.fake.calls);
+    EXPECT_EQ(result.median.msPerMultiplication, expected.median.msPerMultiplication);
+    EXPECT_EQ(result.inputsHash, expected.inputsHash);
+    shared.ExpectCleanRelease();
+}
+
 TEST(RunCuda, MultipliesWithBsBufferFirstInFp16WithFp32ComputeOnTheRunsStream) {
     FakeRun run;
     run.Start();

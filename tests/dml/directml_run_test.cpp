@@ -159,6 +159,21 @@ TEST(DirectMlRun, SeriesAreSummedPerSeriesAndTheMedianPicked) {
     EXPECT_DOUBLE_EQ(outcome.result.median.msPerMultiplication, 30.0);
 }
 
+// Matrices made once for several adapters: the same result, everything released, the
+// caller's matrices untouched.
+TEST(DirectMlRun, SharedInputsRunAsGeneratedOnesDo) {
+    FakePlatform generated;
+    const Outcome expected = RunOn(generated);
+    FakePlatform fake;
+    const gemm::InputMatrices& inputs = dmltest::PatternInputs();
+    gemm::AbandonedAdapters abandoned;
+    const BenchmarkResult result = gemm::RunDirectMl(fake, kIntelLuid, inputs, {}, [](int) {}, abandoned);
+    EXPECT_EQ(result.median.msPerMultiplication, expected.result.median.msPerMultiplication);
+    EXPECT_EQ(result.inputsHash, expected.result.inputsHash);
+    EXPECT_EQ(fake.created.size(), generated.created.size());
+    ExpectCleanExit(fake);
+}
+
 TEST(DirectMlRun, MappingRangesAndTheThreeValidationCopies) {
     FakePlatform fake;
     const Outcome outcome = RunOn(fake);
