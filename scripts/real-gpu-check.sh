@@ -66,8 +66,8 @@ torch_cublas=""
 if [ -z "${MIVARO_CUBLAS:-}" ] && command -v python3 >/dev/null 2>&1; then
   torch_cublas=$(python3 - <<'PY' 2>/dev/null || true
 import importlib.util, os
-spec = importlib.util.find_spec("nvidia")
-for root in (spec.submodule_search_locations or []) if spec else []:
+package = importlib.util.find_spec("nvidia")
+for root in (package.submodule_search_locations or []) if package else []:
     lib = os.path.join(root, "cu13", "lib")
     if os.path.isfile(os.path.join(lib, "libcublas.so.13")):
         print(lib)

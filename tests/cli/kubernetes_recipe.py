@@ -19,11 +19,11 @@ DOCS = pathlib.Path(__file__).resolve().parents[2] / "docs" / "kubernetes"
 
 
 def container(job):
-    spec = job["spec"]["template"]["spec"]
-    assert spec["restartPolicy"] == "Never"
-    (only,) = spec["containers"]
-    claims = {v["name"]: v["persistentVolumeClaim"]["claimName"] for v in spec["volumes"]}
-    return spec, only, claims
+    pod = job["spec"]["template"]["spec"]
+    assert pod["restartPolicy"] == "Never"
+    (only,) = pod["containers"]
+    claims = {v["name"]: v["persistentVolumeClaim"]["claimName"] for v in pod["volumes"]}
+    return pod, only, claims
 
 
 def main():
@@ -35,8 +35,8 @@ def main():
     assert check["kind"] == "Job" and check["spec"]["completionMode"] == "Indexed"
     assert check["spec"]["parallelism"] == check["spec"]["completions"]
     assert check["spec"]["backoffLimitPerIndex"] == 0
-    spec, mivaro, claims = container(check)
-    (rule,) = spec["affinity"]["podAntiAffinity"]["requiredDuringSchedulingIgnoredDuringExecution"]
+    pod, mivaro, claims = container(check)
+    (rule,) = pod["affinity"]["podAntiAffinity"]["requiredDuringSchedulingIgnoredDuringExecution"]
     assert rule["topologyKey"] == "kubernetes.io/hostname"
     assert rule["labelSelector"]["matchLabels"].items() <= check["spec"]["template"]["metadata"]["labels"].items()
     assert mivaro["resources"]["limits"]["nvidia.com/gpu"] >= 1
