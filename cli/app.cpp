@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <functional>
+#include <future>
 #include <iterator>
 #include <mutex>
 #include <optional>
@@ -107,16 +108,13 @@ public:
     }
 
     // slot: the card the stage belongs to; nullopt for the run as a whole.
+    // Never waits on standard error, and never under the record's lock.
     void ShowProgress(std::optional<std::size_t> slot, const TextPair& stage) {
         std::string text = WideToUtf8(stage.Get(options_.language));
-        const std::lock_guard lock(mutex_);
-        if (slot && marked_) text = "[" + std::to_string(run_.cards[*slot].index) + "] " + text;
-        progress_.Show(text);
+        if (slot && marked_) text = "[" + std::to_string(run_.cards[*slot].index) + "] " + text;  // fixed
+        progress_.Show(std::move(text));
     }
-    void ClearProgress() {
-        const std::lock_guard lock(mutex_);
-        progress_.Clear();
-    }
+    void ClearProgress() { progress_.Clear(); }
 
     // The run as it stands, interrupted: what --output holds from the moment a stop is
     // requested until the run has ended (a closing console gives the process only a few
@@ -141,12 +139,19 @@ private:
     const Options& options_;
     const bool marked_;  // progress lines name their card
     std::mutex mutex_;
-    ProgressDisplay progress_;
+    BackgroundProgress progress_;
+};
+
+// The run's input matrices and their hash, made once while the first card measures and read
+// by every card.
+struct RunInputs {
+    const gemm::InputMatrices& matrices;
+    std::shared_future<std::uint64_t> hash;
 };
 
 // Measures one ready card into its record; every failure of the system layer ends as the
 // card's error, and none reaches the other cards.
-void MeasureCard(CardRuns& runs, std::size_t slot, const gemm::InputMatrices& inputs, std::stop_token stopToken) {
+void MeasureCard(CardRuns& runs, std::size_t slot, const RunInputs& inputs, std::stop_token stopToken) {
     System& system = runs.system();
     const GpuTarget& target = runs.Target(slot);
     if (stopToken.stop_requested()) {  // a later card of a run that was stopped
@@ -189,12 +194,13 @@ void MeasureCard(CardRuns& runs, std::size_t slot, const gemm::InputMatrices& in
             }
             runs.ShowProgress(slot, ProgressStatus(static_cast<std::uint64_t>(value)));
         };
-        const BenchmarkResult result = system.Run(target, inputs, stopToken, onProgress);
+        const BenchmarkResult result = system.Run(target, inputs.matrices, stopToken, onProgress);
+        const std::uint64_t inputsHash = inputs.hash.get();
         runs.Update(slot, [&](CardRecord& card, RunRecord&) {
             card.status = RunStatus::Completed;
             card.result = ComputeStatistics(result.series, result.median);
             card.checkedElements.assign(std::begin(result.checkedElements), std::end(result.checkedElements));
-            card.inputsHash = result.inputsHash;
+            card.inputsHash = inputsHash;
         });
     } catch (const gemm::Cancelled&) {
         runs.Update(slot, [](CardRecord& card, RunRecord&) { card.status = RunStatus::Interrupted; });
@@ -223,7 +229,7 @@ void MeasureCard(CardRuns& runs, std::size_t slot, const gemm::InputMatrices& in
 
 // Every card at the same time, each on a thread of its own; a card whose thread cannot start
 // fails alone.
-void MeasureConcurrently(CardRuns& runs, std::size_t cards, const gemm::InputMatrices& inputs,
+void MeasureConcurrently(CardRuns& runs, std::size_t cards, const RunInputs& inputs,
                          std::stop_token stopToken) {
     std::vector<std::jthread> threads;
     for (std::size_t slot = 0; slot < cards; ++slot) {
@@ -322,9 +328,11 @@ void RunOnCards(System& system, const DiscoveredSystem& found, RunRecord& run, c
             }
         };
         runs.ShowProgress(std::nullopt, PreparingStatus());
-        std::optional<gemm::InputMatrices> inputs;  // made once, read by every card's run
+        std::optional<gemm::InputMatrices> matrices;  // made once, read by every card's run
+        std::optional<RunInputs> inputs;
         try {
-            inputs.emplace(system.MakeInputs(stopToken));
+            matrices.emplace(system.MakeInputs(stopToken));
+            inputs.emplace(RunInputs{*matrices, std::async([&system, &matrices] { return system.HashInputs(*matrices); }).share()});
         } catch (const gemm::Cancelled&) {
             failAll(RunStatus::Interrupted, {});
         } catch (const std::exception& error) {

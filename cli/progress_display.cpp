@@ -37,3 +37,49 @@ void ProgressDisplay::Clear() {
 }
 
 }  // namespace cli
+
+namespace cli {
+
+BackgroundProgress::BackgroundProgress(std::ostream& out, bool terminal)
+    : terminal_(terminal), display_(out, terminal), writer_([this](std::stop_token stop) { WriteUntilStopped(stop); }) {}
+
+BackgroundProgress::~BackgroundProgress() {
+    writer_.request_stop();
+    writer_.join();
+}
+
+void BackgroundProgress::Show(std::string utf8) {
+    const std::lock_guard lock(mutex_);
+    if (terminal_ && !waiting_.empty() && waiting_.back()) waiting_.pop_back();  // never seen anyway
+    waiting_.emplace_back(std::move(utf8));
+    changed_.notify_all();
+}
+
+void BackgroundProgress::Clear() {
+    std::unique_lock lock(mutex_);
+    waiting_.emplace_back(std::nullopt);
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return waiting_.empty() && !writing_; });
+}
+
+void BackgroundProgress::WriteUntilStopped(std::stop_token stop) {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        // Once stopped, what is still waiting is written before the thread ends.
+        if (!changed_.wait(lock, stop, [this] { return !waiting_.empty(); })) return;
+        const std::optional<std::string> next = std::move(waiting_.front());
+        waiting_.pop_front();
+        writing_ = true;
+        lock.unlock();
+        if (next) {
+            display_.Show(*next);
+        } else {
+            display_.Clear();
+        }
+        lock.lock();
+        writing_ = false;
+        changed_.notify_all();
+    }
+}
+
+}  // namespace cli

@@ -2,9 +2,16 @@
 // The run's progress on standard error. On a terminal one line is rewritten in place for
 // each stage; anywhere else (a pipe, a log file) every stage is a line of its own.
 
+#include <condition_variable>
 #include <cstddef>
+#include <deque>
+#include <mutex>
+#include <optional>
 #include <ostream>
+#include <stop_token>
+#include <string>
 #include <string_view>
+#include <thread>
 
 namespace cli {
 
@@ -25,6 +32,36 @@ private:
     std::ostream& out_;
     bool terminal_;
     std::size_t shownColumns_ = 0;  // width of the line currently on the terminal
+};
+
+// A ProgressDisplay written by a thread of its own: standard error may block (a pipe nobody
+// reads, a paused terminal), and a stage reported by a card must never hold up that card, the
+// other cards or the stop request's document. On a terminal only the newest stage waiting is
+// shown; anywhere else every stage is kept.
+class BackgroundProgress {
+public:
+    BackgroundProgress(std::ostream& out, bool terminal);
+    BackgroundProgress(const BackgroundProgress&) = delete;
+    BackgroundProgress& operator=(const BackgroundProgress&) = delete;
+    ~BackgroundProgress();  // writes what is waiting, then clears the line
+
+    // Returns at once.
+    void Show(std::string utf8);
+
+    // Waits until every stage reported before it is written and the line is cleared, so that
+    // the next output starts on a clean line.
+    void Clear();
+
+private:
+    void WriteUntilStopped(std::stop_token stop);
+
+    const bool terminal_;
+    ProgressDisplay display_;  // touched by the writer thread only while it runs
+    std::mutex mutex_;
+    std::condition_variable_any changed_;
+    std::deque<std::optional<std::string>> waiting_;  // nullopt: clear the line
+    bool writing_ = false;
+    std::jthread writer_;  // last: stopped and joined before the rest goes
 };
 
 // Number of code points of a UTF-8 text: the columns it takes for the texts shown here.

@@ -95,6 +95,8 @@ gemm::InputMatrices RealSystem::MakeInputs(std::stop_token stopToken) {
     return gemm::MakeInputMatrices(std::move(stopToken));
 }
 
+std::uint64_t RealSystem::HashInputs(const gemm::InputMatrices& inputs) { return gemm::HashInputMatrices(inputs); }
+
 BenchmarkResult RealSystem::Run(const GpuTarget& target, const gemm::InputMatrices& inputs,
                                 std::stop_token stopToken, const gemm::ProgressCallback& progress) {
     if (target.backend == BackendKind::DirectMl) {

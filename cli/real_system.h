@@ -17,6 +17,7 @@ public:
     std::string WriteFileReplacing(const std::string& path, std::string_view contents) override;
     std::optional<std::vector<std::string>> DocumentsIn(const std::string& path) override;
     gemm::InputMatrices MakeInputs(std::stop_token stopToken) override;
+    std::uint64_t HashInputs(const gemm::InputMatrices& inputs) override;
     BenchmarkResult Run(const GpuTarget& target, const gemm::InputMatrices& inputs, std::stop_token stopToken,
                         const gemm::ProgressCallback& progress) override;
 };

@@ -62,6 +62,8 @@ public:
     virtual std::optional<std::vector<std::string>> DocumentsIn(const std::string& path) = 0;
     // The run's input matrices, made once; gemm::Cancelled at a stop request.
     virtual gemm::InputMatrices MakeInputs(std::stop_token stopToken) = 0;
+    // The inputs' XXH64, asked once a run, on a thread of its own while the cards measure.
+    virtual std::uint64_t HashInputs(const gemm::InputMatrices& inputs) = 0;
     // Keeps the backend contract: progress 0..5, gemm::Cancelled, std::exception. Runs on
     // several cards may run at once, each on its own thread, all reading the same inputs.
     virtual BenchmarkResult Run(const GpuTarget& target, const gemm::InputMatrices& inputs,

@@ -37,7 +37,6 @@ struct BenchmarkResult {
     SeriesTiming series[BenchmarkPlan::seriesCount] = {};  // in measured order
     SeriesTiming median;
     ElementCheck checkedElements[3] = {};  // the validation's read-back values
-    std::uint64_t inputsHash = 0;          // HashInputMatrices of A and B as generated
 };
 
 namespace gemm {

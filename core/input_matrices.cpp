@@ -60,18 +60,11 @@ ElementChecks CheckReference(const InputMatrices& inputs, const std::uint16_t (&
     return checks;
 }
 
-InputsHashInBackground::InputsHashInBackground(const InputMatrices& inputs)
-    : hash_(std::async(std::launch::async, [&inputs] { return HashInputMatrices(inputs); })) {}
-
-std::uint64_t InputsHashInBackground::Get() { return hash_.get(); }
-
 BenchmarkResult ValidatedResult(const SeriesTiming (&series)[BenchmarkPlan::seriesCount],
-                                const InputMatrices& inputs, const std::uint16_t (&gpuValues)[3],
-                                std::uint64_t inputsHash) {
+                                const InputMatrices& inputs, const std::uint16_t (&gpuValues)[3]) {
     const ElementChecks checks = CheckReference(inputs, gpuValues);
     BenchmarkResult result = MakeResult(series);
     std::copy(checks.begin(), checks.end(), result.checkedElements);
-    result.inputsHash = inputsHash;
     return result;
 }
 

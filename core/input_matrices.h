@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <future>
 #include <span>
 #include <stdexcept>
 #include <stop_token>
@@ -51,23 +50,10 @@ ElementChecks CheckReference(const InputMatrices& inputs, const std::uint16_t (&
 // seed 0, so any xxHash tool gives the same value for the two matrices written out in a row.
 std::uint64_t HashInputMatrices(const InputMatrices& inputs);
 
-// Hashes the inputs on a thread of its own while the GPU works, so the hash adds nothing to
-// the run's length on a machine with a second core. The inputs must outlive the object;
-// destroying it waits for the hash.
-class InputsHashInBackground {
-public:
-    explicit InputsHashInBackground(const InputMatrices& inputs);
-    std::uint64_t Get();  // once
-
-private:
-    std::future<std::uint64_t> hash_;
-};
-
 // The end of every backend's run: checks the read-back values and returns the result of the
-// series with the checked elements and the inputs' hash. Throws as CheckReference does.
+// series with the checked elements. Throws as CheckReference does.
 BenchmarkResult ValidatedResult(const SeriesTiming (&series)[BenchmarkPlan::seriesCount],
-                                const InputMatrices& inputs, const std::uint16_t (&gpuValues)[3],
-                                std::uint64_t inputsHash);
+                                const InputMatrices& inputs, const std::uint16_t (&gpuValues)[3]);
 
 // XXH64 with seed 0 of the parts' bytes in a row.
 std::uint64_t Xxh64(std::span<const std::span<const unsigned char>> parts);

@@ -153,7 +153,6 @@ BenchmarkResult Run(DmlPlatform& platform, AdapterLuid adapterLuid, const std::s
                                  ResourceState::GenericRead);
     UploadMatrix(platform, upload.get(), inputs.a, 0);
     UploadMatrix(platform, upload.get(), inputs.b, kMatrixBytes);
-    InputsHashInBackground inputsHash(inputs);
     const ComRef bufferA = CreateBuffer(platform, device.get(), kMatrixBytes, HeapType::Default,
                                         ResourceState::CopyDest);
     const ComRef bufferB = CreateBuffer(platform, device.get(), kMatrixBytes, HeapType::Default,
@@ -276,7 +275,7 @@ BenchmarkResult Run(DmlPlatform& platform, AdapterLuid adapterLuid, const std::s
     context.SubmitAndWait(device.get(), list);
     std::uint16_t values[3] = {};
     ReadBack(platform, readback.get(), values, sizeof values);
-    return ValidatedResult(series, inputs, values, inputsHash.Get());
+    return ValidatedResult(series, inputs, values);
 }
 
 // The run, refused on an adapter that an earlier run abandoned, and noting one this run abandons.

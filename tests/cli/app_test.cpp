@@ -1,6 +1,7 @@
 #include "cli/app.h"
 
 #include <csignal>
+#include <future>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -509,6 +510,76 @@ TEST(CliInterruptTest, StopRequestWritesTheDocumentAtOnceAndEndsTheRunAtItsNextC
     EXPECT_EQ(s.FileText("result.json"), o.out);
 }
 
+// Standard error that nobody reads (a full pipe, a paused terminal): every write waits until
+// released, or gives up after 10 s and says so.
+class BlockedStream : public std::streambuf {
+public:
+    void Release() {
+        const std::lock_guard lock(mutex_);
+        released_ = true;
+        releasedChanged_.notify_all();
+    }
+    bool GaveUp() {
+        const std::lock_guard lock(mutex_);
+        return gaveUp_;
+    }
+    std::string Text() {
+        const std::lock_guard lock(mutex_);
+        return text_;
+    }
+
+protected:
+    int overflow(int c) override {
+        if (c != traits_type::eof()) Write(std::string(1, traits_type::to_char_type(c)));
+        return traits_type::not_eof(c);
+    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        Write(std::string(s, static_cast<std::size_t>(n)));
+        return n;
+    }
+
+private:
+    void Write(const std::string& part) {
+        std::unique_lock lock(mutex_);
+        if (!releasedChanged_.wait_for(lock, std::chrono::seconds(10), [this] { return released_; })) {
+            gaveUp_ = released_ = true;
+        }
+        text_ += part;
+    }
+    std::mutex mutex_;
+    std::condition_variable releasedChanged_;
+    bool released_ = false;
+    bool gaveUp_ = false;
+    std::string text_;
+};
+
+TEST(CliInterruptTest, ABlockedStandardErrorHoldsNeitherTheCardNorTheStopDocument) {
+    ScriptedSystem s = FourCards();
+    s.multiplicationsPerSeries = 50;
+    s.perMultiplication = std::chrono::milliseconds(2);
+    std::stop_source source;
+    std::promise<std::string> onDiskAtTheRequest;
+    s.onProgress = [&](int k) {
+        if (k != 2) return;
+        std::jthread([&] { source.request_stop(); }).join();
+        onDiskAtTheRequest.set_value(s.FileText("result.json"));
+    };
+    BlockedStream blocked;
+    std::ostream err(&blocked);
+    std::ostringstream out;
+    int code = 0;
+    std::jthread run([&] { code = RunCli({"--output", "result.json"}, s, Console{out, err, false}, source.get_token()); });
+    std::future<std::string> early = onDiskAtTheRequest.get_future();
+    ASSERT_EQ(early.wait_for(std::chrono::seconds(5)), std::future_status::ready);  // the card went on
+    EXPECT_EQ(json::Parse(early.get())["outcome"]["status"].AsString(), "interrupted");
+    blocked.Release();
+    run.join();
+    EXPECT_FALSE(blocked.GaveUp());
+    EXPECT_EQ(code, ToInt(ExitCode::Interrupted));
+    EXPECT_TRUE(Contains(blocked.Text(), "Measured 2 of 5 series\n")) << blocked.Text();  // nothing lost
+    EXPECT_TRUE(blocked.Text().ends_with("Benchmark stopped\n")) << blocked.Text();
+}
+
 // A clock query that never returns delays the run by about a second, once (not at every
 // series, nor at the sampler's end), and the document says the clocks are incomplete; the
 // monitor is released when the query finally returns.
@@ -618,7 +689,7 @@ TEST(CliCompareTest, SetsTwoResultsSideBySideWhateverTheirVersionEncodingAndLang
     }
 
     // An integrated DirectML run (another plan) with other inputs.
-    s.result.inputsHash = 42;
+    s.inputsHash = 42;
     s.files["igpu.json"] = Cli(s, {"--json", "--target", "2"}).out;
     o = Cli(s, {"compare", "fast.json", "igpu.json"});
     EXPECT_EQ(o.code, 0);

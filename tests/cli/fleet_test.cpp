@@ -84,6 +84,7 @@ TEST(CliEveryCardTest, EightCardsOfOneModelNameTheSlowAndTheThrottledCard) {
     EXPECT_EQ(o.code, ToInt(ExitCode::SlowOrThrottled)) << o.err;
     EXPECT_EQ(s.ranTargets.size(), 8u);
     EXPECT_EQ(s.inputsMade, 1);
+    EXPECT_EQ(s.inputsHashed, 1);
     EXPECT_EQ(s.inputsRead.size(), 1u);
     EXPECT_EQ(s.maxLiveResources, 1);  // one after another
     EXPECT_TRUE(Contains(o.err, "Preparing matrices…\n[0] Warming up the GPU…\n[0] Measured 1 of 5 series\n"));

@@ -33,7 +33,6 @@ inline BenchmarkResult SampleResult() {
     r.checkedElements[0] = {0, 0, 0x5640, 100.0f, 100.03f, 0.03f, 0.22006f, true};
     r.checkedElements[1] = {17, 456, 0xD140, -42.0f, -41.99f, 0.01f, 0.10398f, true};
     r.checkedElements[2] = {8191, 8191, 0x3C00, 1.0f, 1.0f, 0.0f, 0.022f, true};
-    r.inputsHash = 0x0123456789ABCDEFull;
     return r;
 }
 
@@ -136,6 +135,8 @@ public:
     int liveResources = 0;
     int maxLiveResources = 0;
     int inputsMade = 0;
+    int inputsHashed = 0;  // read once the run has ended
+    std::uint64_t inputsHash = 0x0123456789ABCDEFull;
     std::set<const gemm::InputMatrices*> inputsRead;  // the matrices each run was given
 
     DiscoveredSystem Discover() override {
@@ -190,6 +191,10 @@ public:
         if (stop.stop_requested()) throw gemm::Cancelled{};
         ++inputsMade;
         return {};
+    }
+    std::uint64_t HashInputs(const gemm::InputMatrices&) override {
+        ++inputsHashed;
+        return inputsHash;
     }
     std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) override {
         const auto it = files.find(path);

@@ -127,7 +127,6 @@ TEST(RunCuda, SharedInputsRunAsGeneratedOnesDo) {
     });
     EXPECT_EQ(shared.fake.calls, generated.fake.calls);
     EXPECT_EQ(result.median.msPerMultiplication, expected.median.msPerMultiplication);
-    EXPECT_EQ(result.inputsHash, expected.inputsHash);
     shared.ExpectCleanRelease();
 }
 

@@ -169,7 +169,6 @@ TEST(DirectMlRun, SharedInputsRunAsGeneratedOnesDo) {
     gemm::AbandonedAdapters abandoned;
     const BenchmarkResult result = gemm::RunDirectMl(fake, kIntelLuid, inputs, {}, [](int) {}, abandoned);
     EXPECT_EQ(result.median.msPerMultiplication, expected.result.median.msPerMultiplication);
-    EXPECT_EQ(result.inputsHash, expected.result.inputsHash);
     EXPECT_EQ(fake.created.size(), generated.created.size());
     ExpectCleanExit(fake);
 }
