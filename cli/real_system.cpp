@@ -4,11 +4,11 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "cli/describe.h"
-#include "cli/files.h"
-#include "cli/host.h"
-#include "cli/libraries.h"
-#include "cli/nvml_clocks.h"
+#include "cli/commands/describe.h"
+#include "cli/platform/files.h"
+#include "cli/platform/host.h"
+#include "cli/platform/libraries.h"
+#include "cli/telemetry/nvml_clocks.h"
 #include "cuda/cuda_gemm.h"
 #include "cuda/dynamic_library.h"
 #include "cuda/nvidia_api.h"

@@ -1,4 +1,4 @@
-#include "cli/describe.h"
+#include "cli/commands/describe.h"
 
 #include <gtest/gtest.h>
 

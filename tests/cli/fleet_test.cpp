@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "cli/exit_codes.h"
-#include "cli/json_reader.h"
-#include "cli/verdict.h"
+#include "cli/formats/json_reader.h"
+#include "cli/record/verdict.h"
 #include "tests/cli/scripted_system.h"
 
 namespace cli {

@@ -1,4 +1,4 @@
-#include "cli/interrupt.h"
+#include "cli/platform/interrupt.h"
 
 #include <chrono>
 #include <thread>

@@ -1,11 +1,11 @@
-#include "cli/json_writer.h"
+#include "cli/formats/json_writer.h"
 
 #include <cmath>
 #include <limits>
 
 #include <gtest/gtest.h>
 
-#include "cli/json_reader.h"
+#include "cli/formats/json_reader.h"
 
 namespace cli {
 namespace {

@@ -1,4 +1,4 @@
-#include "cli/nvml_clocks.h"
+#include "cli/telemetry/nvml_clocks.h"
 
 #include <cstdio>
 

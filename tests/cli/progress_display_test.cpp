@@ -1,4 +1,4 @@
-#include "cli/progress_display.h"
+#include "cli/commands/progress_display.h"
 
 #include <sstream>
 

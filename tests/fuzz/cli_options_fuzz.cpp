@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/options.h"
+#include "cli/commands/options.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<std::string_view> args;

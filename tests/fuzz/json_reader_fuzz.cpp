@@ -10,8 +10,8 @@
 #include <string_view>
 #include <variant>
 
-#include "cli/json_reader.h"
-#include "cli/json_writer.h"
+#include "cli/formats/json_reader.h"
+#include "cli/formats/json_writer.h"
 
 namespace {
 

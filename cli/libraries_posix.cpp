@@ -1,7 +1,0 @@
-#include "cli/libraries.h"
-
-namespace cli {
-
-DirectMlLibrary SystemDirectMlLibrary() { return {}; }
-
-}  // namespace cli

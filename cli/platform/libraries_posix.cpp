@@ -1,0 +1,7 @@
+#include "cli/platform/libraries.h"
+
+namespace cli {
+
+DirectMlLibrary SystemDirectMlLibrary() { return {}; }
+
+}  // namespace cli
