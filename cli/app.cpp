@@ -12,19 +12,19 @@
 #include <vector>
 
 #include "cli/commands/build_info.h"
-#include "cli/telemetry/clock_sampler.h"
 #include "cli/commands/compare.h"
+#include "cli/commands/options.h"
+#include "cli/commands/progress_display.h"
 #include "cli/exit_codes.h"
 #include "cli/formats/fleet_document.h"
 #include "cli/formats/fleet_printer.h"
-#include "cli/record/fleet_summary.h"
 #include "cli/formats/json_document.h"
 #include "cli/formats/json_reader.h"
 #include "cli/formats/list_printer.h"
-#include "cli/commands/options.h"
-#include "cli/commands/progress_display.h"
 #include "cli/formats/summary_printer.h"
 #include "cli/formats/terminal_text.h"
+#include "cli/record/fleet_summary.h"
+#include "cli/telemetry/clock_sampler.h"
 #include "core/input_matrices.h"
 #include "core/utf8.h"
 #include "presentation/run_shape.h"
@@ -111,7 +111,7 @@ public:
     // Never waits on standard error, and never under the record's lock.
     void ShowProgress(std::optional<std::size_t> slot, const TextPair& stage) {
         std::string text = WideToUtf8(stage.Get(options_.language));
-        if (slot && marked_) text = "[" + std::to_string(run_.cards[*slot].index) + "] " + text;  // fixed
+        if (slot && marked_) text = "[" + std::to_string(run_.cards[*slot].index) + "] " + text;  // set before the runs
         progress_.Show(std::move(text));
     }
     void ClearProgress() { progress_.Clear(); }

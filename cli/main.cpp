@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "cli/app.h"
+#include "cli/formats/terminal_text.h"
 #include "cli/platform/console.h"
 #include "cli/platform/interrupt.h"
 #include "cli/real_system.h"
-#include "cli/formats/terminal_text.h"
 
 #ifdef _WIN32
 #include "core/system_library.h"

@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/telemetry/clocks.h"
 #include "cli/record/run_record.h"
+#include "cli/telemetry/clocks.h"
 #include "core/benchmark.h"
 #include "core/gpu_target.h"
 #include "core/input_matrices.h"

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "cli/commands/progress_display.h"
 #include "cli/formats/document_reader.h"
 #include "cli/formats/json_document.h"
-#include "cli/commands/progress_display.h"
 #include "cli/formats/run_texts.h"
 #include "cli/formats/terminal_text.h"
 #include "core/utf8.h"

@@ -1,8 +1,8 @@
 #include "cli/formats/fleet_document.h"
 
-#include "cli/telemetry/clocks.h"
 #include "cli/formats/json_document.h"
 #include "cli/formats/json_writer.h"
+#include "cli/telemetry/clocks.h"
 
 namespace cli {
 namespace {

@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "cli/commands/build_info.h"
-#include "cli/telemetry/clock_sampler.h"
-#include "cli/telemetry/clocks.h"
 #include "cli/commands/options.h"
 #include "cli/record/verdict.h"
+#include "cli/telemetry/clock_sampler.h"
+#include "cli/telemetry/clocks.h"
 #include "core/benchmark.h"
 #include "core/gpu_target.h"
 #include "core/text_pair.h"

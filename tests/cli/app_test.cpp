@@ -7,9 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "cli/exit_codes.h"
-#include "cli/platform/interrupt.h"
 #include "cli/formats/json_reader.h"
 #include "cli/formats/terminal_text.h"
+#include "cli/platform/interrupt.h"
 #include "core/utf8.h"
 #include "tests/cli/scripted_system.h"
 

@@ -6,12 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/telemetry/clock_sampler.h"
+#include "cli/formats/json_document.h"
+#include "cli/formats/terminal_text.h"
 #include "cli/platform/files.h"
 #include "cli/platform/host.h"
-#include "cli/formats/json_document.h"
 #include "cli/record/run_record.h"
-#include "cli/formats/terminal_text.h"
+#include "cli/telemetry/clock_sampler.h"
 
 namespace cli {
 namespace {
