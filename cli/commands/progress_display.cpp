@@ -41,10 +41,14 @@ void ProgressDisplay::Clear() {
 namespace cli {
 
 BackgroundProgress::BackgroundProgress(std::ostream& out, bool terminal)
-    : terminal_(terminal), display_(out, terminal), writer_([this](std::stop_token stop) { WriteUntilStopped(stop); }) {}
+    : terminal_(terminal), display_(out, terminal), writer_([this] { WriteUntilStopped(); }) {}
 
 BackgroundProgress::~BackgroundProgress() {
-    writer_.request_stop();
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+        changed_.notify_all();
+    }
     writer_.join();
 }
 
@@ -62,11 +66,12 @@ void BackgroundProgress::Clear() {
     changed_.wait(lock, [this] { return waiting_.empty() && !writing_; });
 }
 
-void BackgroundProgress::WriteUntilStopped(std::stop_token stop) {
+void BackgroundProgress::WriteUntilStopped() {
     std::unique_lock lock(mutex_);
     for (;;) {
         // Once stopped, what is still waiting is written before the thread ends.
-        if (!changed_.wait(lock, stop, [this] { return !waiting_.empty(); })) return;
+        changed_.wait(lock, [this] { return !waiting_.empty() || stopping_; });
+        if (waiting_.empty()) return;
         const std::optional<std::string> next = std::move(waiting_.front());
         waiting_.pop_front();
         writing_ = true;

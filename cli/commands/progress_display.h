@@ -8,7 +8,6 @@
 #include <mutex>
 #include <optional>
 #include <ostream>
-#include <stop_token>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -53,15 +52,16 @@ public:
     void Clear();
 
 private:
-    void WriteUntilStopped(std::stop_token stop);
+    void WriteUntilStopped();
 
     const bool terminal_;
     ProgressDisplay display_;  // touched by the writer thread only while it runs
     std::mutex mutex_;
-    std::condition_variable_any changed_;
+    std::condition_variable changed_;
     std::deque<std::optional<std::string>> waiting_;  // nullopt: clear the line
     bool writing_ = false;
-    std::jthread writer_;  // last: stopped and joined before the rest goes
+    bool stopping_ = false;  // set under the lock, so the writer cannot miss it
+    std::thread writer_;     // last: joined before the rest goes
 };
 
 // Number of code points of a UTF-8 text: the columns it takes for the texts shown here.
